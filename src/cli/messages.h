@@ -1,0 +1,18 @@
+// Every message the run prints on standard error, in one place.
+#pragma once
+
+namespace msg {
+
+inline constexpr char error_opening[] = "error opening file '%s'\n";
+inline constexpr char not_valid[] = "'%s' does not seem to be a valid NVPIPE.DAT\n";
+inline constexpr char undefined_option[] = "%s: undefined option -- %s\n";
+inline constexpr char invalid_value[] = "error: invalid value '%s' for option '%s'\n";
+inline constexpr char stdout_skipped[] =
+    "warning: cannot print tracks to stdout when conf or analyze is active, skipping\n";
+inline constexpr char output_is_data_file[] =
+    "error: output file '%s' is the data file itself, not overwriting it\n";
+inline constexpr char error_writing[] = "error writing file '%s'\n";
+inline constexpr char error_writing_stdout[] = "error writing to standard output\n";
+inline constexpr char out_of_memory[] = "error: not enough memory for the log of '%s'\n";
+
+}  // namespace msg

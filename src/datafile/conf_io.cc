@@ -1,0 +1,109 @@
+// Configuration block I/O: each field is reached by a seek to its absolute
+// offset and moved in one piece, little-endian, byte by byte in code.
+#include "datafile/device_conf.h"
+
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+#include "datafile/layout.h"
+
+namespace {
+
+bool read_at(std::FILE* file, long offset, unsigned char* bytes, std::size_t width)
+{
+    return std::fseek(file, offset, SEEK_SET) == 0 &&
+           std::fread(bytes, 1, width, file) == width;
+}
+
+bool write_at(std::FILE* file, long offset, const unsigned char* bytes, std::size_t width)
+{
+    return std::fseek(file, offset, SEEK_SET) == 0 &&
+           std::fwrite(bytes, 1, width, file) == width;
+}
+
+// Visits every field in ascending file order with its place in the file;
+// stops at the first visit that fails. Shared by reading and writing so the
+// two can never disagree about the layout.
+template <class Conf, class Visit>
+bool visit_fields(Conf& c, Visit visit)
+{
+    namespace l = layout;
+    return visit(l::log_mode, c.log_mode) && visit(l::clear_memory, c.clear_memory) &&
+           visit(l::time_zone, c.time_zone) && visit(l::shake_mode, c.shake_mode) &&
+           visit(l::shake_mode_time, c.shake_mode_time) &&
+           visit(l::user_log_mode, c.user_log_mode) && visit(l::contrast, c.contrast) &&
+           visit(l::system_unit, c.system_unit) && visit(l::backlight_time, c.backlight_time) &&
+           visit(l::time_interval, c.time_interval) &&
+           visit(l::distance_interval, c.distance_interval) &&
+           visit(l::heading_change, c.heading_change) &&
+           visit(l::highest_speed, c.highest_speed) && visit(l::high_speed, c.high_speed) &&
+           visit(l::middle_speed, c.middle_speed) && visit(l::low_speed, c.low_speed) &&
+           visit(l::lowest_speed, c.lowest_speed) &&
+           visit(l::highest_speed_interval, c.highest_speed_interval) &&
+           visit(l::high_speed_interval, c.high_speed_interval) &&
+           visit(l::middle_speed_interval, c.middle_speed_interval) &&
+           visit(l::low_speed_interval, c.low_speed_interval) &&
+           visit(l::password, c.password) && visit(l::initial_min_svs, c.initial_min_svs) &&
+           visit(l::fix_mode, c.fix_mode) && visit(l::fix_altitude_2d, c.fix_altitude_2d) &&
+           visit(l::initial_min_strength, c.initial_min_strength) &&
+           visit(l::navigation_min_strength, c.navigation_min_strength) &&
+           visit(l::pdop_mask, c.pdop_mask) && visit(l::tdop_mask, c.tdop_mask) &&
+           visit(l::p_accuracy_mask, c.p_accuracy_mask) &&
+           visit(l::t_accuracy_mask, c.t_accuracy_mask) &&
+           visit(l::checksum_word, c.checksum_word) && visit(l::sbas, c.sbas) &&
+           visit(l::gps_mode, c.gps_mode);
+}
+
+// The password ends at the first fill byte of its slot, or after ten characters.
+void terminate_password(char* password)
+{
+    std::size_t end = 0;
+    while (end < layout::password_length &&
+           static_cast<unsigned char>(password[end]) != layout::password_fill)
+        ++end;
+    password[end] = '\0';
+}
+
+}  // namespace
+
+int read_conf(std::FILE* file, device_conf* conf)
+{
+    auto read_field = [file](layout::field where, auto& member) {
+        unsigned char bytes[layout::password_length];
+        if (!read_at(file, where.offset, bytes, where.width))
+            return false;
+        using member_type = std::remove_reference_t<decltype(member)>;
+        if constexpr (std::is_array_v<member_type>)
+            std::memcpy(member, bytes, where.width);
+        else  // a two-byte slot read into a byte keeps its first byte
+            member = static_cast<member_type>(get_le(bytes, where.width));
+        return true;
+    };
+    if (!visit_fields(*conf, read_field))
+        return -1;
+    terminate_password(conf->password);
+    return 0;
+}
+
+int write_conf(std::FILE* file, const device_conf* conf)
+{
+    auto write_field = [file](layout::field where, const auto& member) {
+        unsigned char bytes[layout::password_length];
+        using member_type = std::remove_cvref_t<decltype(member)>;
+        std::size_t width = where.width;
+        if constexpr (std::is_array_v<member_type>) {
+            // The file form: the characters, then the fill byte to the slot's end.
+            std::size_t length = strnlen(member, layout::password_length);
+            std::memset(bytes, layout::password_fill, width);
+            std::memcpy(bytes, member, length);
+        } else {
+            // Never wider than the record's field: sbas and gps_mode write one
+            // byte of their two-byte slots.
+            width = std::min(width, sizeof(member_type));
+            put_le(bytes, width, static_cast<unsigned long>(member));
+        }
+        return write_at(file, where.offset, bytes, width);
+    };
+    return visit_fields(*conf, write_field) ? 0 : -1;
+}
