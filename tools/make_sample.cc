@@ -26,6 +26,8 @@ int main(int argc, char** argv)
     }
     datafile_builder data;
     data.set(layout::log_mode, 2).set(layout::time_zone, 100).set_password("wander");
+    // The device keeps the second bytes of the sbas and gps_mode slots at 0.
+    data.set_byte(layout::sbas.offset + 1, 0).set_byte(layout::gps_mode.offset + 1, 0);
 
     const leg legs[] = {
         {120, 5, 6.0, 40.0, 50},

@@ -6,28 +6,9 @@
 #include "datafile/device_conf.h"
 #include "datafile/layout.h"
 #include "support/datafile_builder.h"
+#include "support/memory_stream.h"
 
 namespace {
-
-// A temporary binary file holding bytes, open for update.
-struct image_file {
-    explicit image_file(const std::vector<unsigned char>& bytes) : file(std::tmpfile())
-    {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::rewind(file);
-    }
-    ~image_file() { std::fclose(file); }
-    std::vector<unsigned char> bytes()
-    {
-        std::fflush(file);
-        std::fseek(file, 0, SEEK_END);
-        std::vector<unsigned char> out(static_cast<std::size_t>(std::ftell(file)));
-        std::rewind(file);
-        EXPECT_EQ(std::fread(out.data(), 1, out.size(), file), out.size());
-        return out;
-    }
-    std::FILE* file;
-};
 
 device_conf read_ok(const datafile_builder& data)
 {

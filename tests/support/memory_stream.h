@@ -40,5 +40,17 @@ struct image_file {
     }
     image_file(const image_file&) = delete;
     image_file& operator=(const image_file&) = delete;
+
+    // Everything the file holds now, after what was written through it.
+    std::vector<unsigned char> bytes()
+    {
+        std::fflush(file);
+        std::fseek(file, 0, SEEK_END);
+        std::vector<unsigned char> out(static_cast<std::size_t>(std::ftell(file)));
+        std::rewind(file);
+        out.resize(std::fread(out.data(), 1, out.size(), file));
+        return out;
+    }
+
     std::FILE* file;
 };
