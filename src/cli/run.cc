@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cli/messages.h"
@@ -185,7 +186,10 @@ int run(int argc, char** argv)
                 return 1;
             }
             if (outcome.result == setting_outcome::no_effect) {
-                std::fprintf(stderr, msg::undefined_option, program, option_name(code).c_str());
+                // A short option is named by its letter alone ("-- z").
+                std::string name = option_name(code);
+                std::fprintf(stderr, msg::undefined_option, program,
+                             name.c_str() + (name.size() == 2 ? 1 : 0));
                 return 1;
             }
         }
