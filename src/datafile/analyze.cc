@@ -40,8 +40,7 @@ constexpr double units_per_degree = 10000000.0;
 bool run_check(std::FILE* file, const conf_check& check, std::FILE* out)
 {
     unsigned char bytes[2];
-    if (std::fseek(file, check.where.offset, SEEK_SET) != 0 ||
-        std::fread(bytes, 1, check.where.width, file) != check.where.width)
+    if (!read_at(file, check.where.offset, bytes, check.where.width))
         return false;
     auto value = static_cast<unsigned>(get_le(bytes, check.where.width));
     if (value < check.low || value > check.high)

@@ -10,12 +10,6 @@
 
 namespace {
 
-bool read_at(std::FILE* file, long offset, unsigned char* bytes, std::size_t width)
-{
-    return std::fseek(file, offset, SEEK_SET) == 0 &&
-           std::fread(bytes, 1, width, file) == width;
-}
-
 bool write_at(std::FILE* file, long offset, const unsigned char* bytes, std::size_t width)
 {
     return std::fseek(file, offset, SEEK_SET) == 0 &&

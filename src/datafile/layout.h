@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 namespace layout {
 
@@ -93,4 +94,11 @@ inline void put_le(unsigned char* bytes, std::size_t width, unsigned long value)
         bytes[i] = static_cast<unsigned char>(value & 0xFF);
         value >>= 8;
     }
+}
+
+// Seeks to an absolute offset and reads exactly width bytes in one piece.
+inline bool read_at(std::FILE* file, long offset, unsigned char* bytes, std::size_t width)
+{
+    return std::fseek(file, offset, SEEK_SET) == 0 &&
+           std::fread(bytes, 1, width, file) == width;
 }
