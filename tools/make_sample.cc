@@ -3,6 +3,7 @@
 // push log points, closed by an end marker.
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 
 #include "support/datafile_builder.h"
 
@@ -42,9 +43,9 @@ int main(int argc, char** argv)
     for (const leg& l : legs) {
         for (int i = 0; i < l.points; ++i, ++step) {
             double wiggle = std::sin(step * 0.21) * 25.0;
-            double heading = (l.heading_degrees + wiggle) * M_PI / 180.0;
+            double heading = (l.heading_degrees + wiggle) * std::numbers::pi / 180.0;
             lat += l.metres_per_point * std::cos(heading) / 111320.0;
-            lon += l.metres_per_point * std::sin(heading) / (111320.0 * std::cos(lat * M_PI / 180.0));
+            lon += l.metres_per_point * std::sin(heading) / (111320.0 * std::cos(lat * std::numbers::pi / 180.0));
             alt += std::sin(step * 0.05) * 1.5;
             clock += l.seconds_per_point;
             unsigned flags = i == 0 ? layout::flag_track_start : 0;

@@ -1,13 +1,11 @@
 // The log reader: 16-byte records from byte 4096 up to the end marker or a
 // record cut short by the end of the file.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <new>
 
 #include "datafile/layout.h"
 #include "datafile/track_point.h"
+#include "sys/sys.h"
 
 namespace {
 
@@ -55,19 +53,11 @@ std::size_t records_in_file(std::FILE* file)
     return static_cast<std::size_t>(size - layout::log_start) / layout::record_size;
 }
 
-// Asks the kernel to back the list's untouched memory with huge pages: a log
-// of a million points would otherwise cost some five thousand page faults.
-void prefer_huge_pages([[maybe_unused]] std::vector<track_point>& points)
+// Huge pages for the list: a log of a million points would otherwise cost
+// some five thousand page faults.
+void prefer_huge_pages(std::vector<track_point>& points)
 {
-#ifdef MADV_HUGEPAGE
-    auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    auto begin = reinterpret_cast<std::uintptr_t>(points.data());
-    auto end = begin + points.capacity() * sizeof(track_point);
-    begin = (begin + page - 1) / page * page;
-    end = end / page * page;
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
+    sys::prefer_huge_pages(points.data(), points.capacity() * sizeof(track_point));
 }
 
 // Appends the points of count whole records; false once the end marker is met.

@@ -1,9 +1,11 @@
 // The system calls that differ between POSIX and Windows, behind one small
 // interface: the standard descriptors, the data file's opening, the identity
-// of files, syncing, removal of a partial output file and 64-bit positions.
+// of files, syncing, removal of a partial output file, huge pages and 64-bit
+// positions.
 // sys_posix.cc and sys_windows.cc implement it; CMake builds one of them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -14,7 +16,13 @@ namespace sys {
 struct file_id {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
-    bool operator==(const file_id&) const = default;
+    // A volume of 0 is one the system could not tell (Wine for a redirected
+    // standard handle); the index alone decides then.
+    bool operator==(const file_id& other) const
+    {
+        return index == other.index &&
+               (volume == other.volume || volume == 0 || other.volume == 0);
+    }
 };
 
 // Opens each of descriptors 0, 1 and 2 that is closed on the null device, in
@@ -42,6 +50,10 @@ bool sync_stream(std::FILE* stream);
 // Removes path when it names the regular file id itself, not through a link:
 // a device, a FIFO, a link and what it points to are never removed.
 void remove_regular_file(const char* path, const file_id& id);
+
+// Asks the system to back the untouched memory of [begin, begin + size) with
+// huge pages where it has them.
+void prefer_huge_pages(void* begin, std::size_t size);
 
 // Positions in a stream as 64-bit byte offsets, whatever the width of long.
 int seek(std::FILE* stream, std::int64_t offset, int whence);

@@ -2,6 +2,7 @@
 #include "sys/sys.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,18 @@ void remove_regular_file(const char* path, const file_id& id)
     struct stat info;
     if (::lstat(path, &info) == 0 && S_ISREG(info.st_mode) && id_of(info) == id)
         ::unlink(path);
+}
+
+void prefer_huge_pages([[maybe_unused]] void* begin, [[maybe_unused]] std::size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    auto first = reinterpret_cast<std::uintptr_t>(begin);
+    auto end = (first + size) / page * page;
+    first = (first + page - 1) / page * page;
+    if (end > first)
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#endif
 }
 
 int seek(std::FILE* stream, std::int64_t offset, int whence)
