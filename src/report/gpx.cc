@@ -9,6 +9,7 @@
 #include <new>
 
 #include "datafile/layout.h"
+#include "version.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ namespace {
 // split around them; its whole form stands in the comment above its pieces.
 constexpr char declaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 constexpr char gpx_start[] =
-    "<gpx version=\"1.1\" creator=\"trekdump 0.2.1\""
+    "<gpx version=\"1.1\" creator=\"trekdump " TREKDUMP_VERSION "\""
     " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
     " xmlns=\"http://www.topografix.com/GPX/1/1\""
     " xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1"

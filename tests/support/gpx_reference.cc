@@ -5,9 +5,11 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "version.h"
+
 const char gpx_head[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<gpx version=\"1.1\" creator=\"trekdump 0.2.1\" "
+    "<gpx version=\"1.1\" creator=\"trekdump " TREKDUMP_VERSION "\" "
     "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
     "xmlns=\"http://www.topografix.com/GPX/1/1\" "
     "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "

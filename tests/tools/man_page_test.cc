@@ -10,9 +10,10 @@
 
 namespace {
 
+// The page as the build writes it, with the version filled in.
 std::string man_page()
 {
-    return (source_root() / "man" / "trekdump.1").string();
+    return TREKDUMP_MAN_PAGE;
 }
 
 // The page as plain text, without bold, underline or hyphenation marks.
