@@ -4,6 +4,7 @@
 #include "report/gpx.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -82,7 +83,7 @@ char* put_two(char* p, unsigned value)
 
 // A number without leading zeros ("%u"). Whole degrees and altitudes mostly
 // have one to three digits.
-char* put_unsigned(char* p, unsigned long value)
+char* put_unsigned(char* p, std::uint64_t value)
 {
     if (value < 10) {
         *p = static_cast<char>('0' + value);
@@ -106,10 +107,10 @@ char* put_unsigned(char* p, unsigned long value)
 }
 
 // A minus sign for a negative value; magnitude receives its absolute value.
-char* put_sign(char* p, long value, unsigned long& magnitude)
+char* put_sign(char* p, std::int64_t value, std::uint64_t& magnitude)
 {
-    magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value)
-                          : static_cast<unsigned long>(value);
+    magnitude = value < 0 ? 0u - static_cast<std::uint64_t>(value)
+                          : static_cast<std::uint64_t>(value);
     if (value < 0)
         *p++ = '-';
     return p;
@@ -120,7 +121,7 @@ char* put_sign(char* p, long value, unsigned long& magnitude)
 // "-0.0000001", -2147483648 is "-214.7483648".
 char* put_degrees(char* p, std::int32_t stored)
 {
-    unsigned long magnitude;
+    std::uint64_t magnitude;
     p = put_sign(p, stored, magnitude);
     p = put_unsigned(p, magnitude / units_per_degree);
     *p++ = '.';
@@ -143,7 +144,7 @@ char* put_point(char* p, const track_point& point)
     p = put_degrees(p, point.longitude);
     p = put(p, point_lon_end);
 
-    unsigned long metres;
+    std::uint64_t metres;
     p = put(p, ele_start);
     p = put_sign(p, point.altitude, metres);
     p = put_unsigned(p, metres);
@@ -268,7 +269,7 @@ void write_header(document_buffer& out, const std::vector<track_point>& points)
 // Every push log point as a waypoint, numbered from 1.
 void write_waypoints(document_buffer& out, const std::vector<track_point>& points)
 {
-    unsigned long count = 0;
+    std::uint64_t count = 0;
     for (const track_point& point : points) {
         if (!(point.flags & layout::flag_push_point))
             continue;
@@ -287,7 +288,7 @@ void write_waypoints(document_buffer& out, const std::vector<track_point>& point
 // of their own, opened at the first point of the log.
 void write_tracks(document_buffer& out, const std::vector<track_point>& points)
 {
-    unsigned long count = 0;
+    std::uint64_t count = 0;
     for (const track_point& point : points) {
         char* p = out.room();
         if (count == 0 || (point.flags & layout::flag_track_start)) {
