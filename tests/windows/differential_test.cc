@@ -1,0 +1,228 @@
+// Differential test: the Linux build and trekdump.exe under Wine on the same
+// data files and command lines must give the same status, the same data file
+// bytes and the same texts, the Windows texts with CRLF line ends. Skipped
+// unless TREKDUMP_WINDOWS_EXE names the exe.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "support/datafile_builder.h"
+#include "support/listing_fixture.h"
+#include "tools/shell.h"
+
+namespace {
+
+// A log with a point before the first track start, push log points and a
+// password slot that a rewrite of the block normalises.
+datafile_builder with_log()
+{
+    datafile_builder data;
+    data.set_password("pw").set_byte(layout::password.offset + 2, 0x00);
+    data.add_point(0x00, pack_time(2008, 8, 17, 6, 12, 5), 476603413, 91758514, 398)
+        .add_point(0x03, pack_time(2008, 8, 17, 6, 12, 10), 476604100, 91759020, 399)
+        .add_point(0x01, pack_time(2008, 8, 17, 7, 7, 3), -9999, -15, -3)
+        .add_point(0x02, pack_time(2008, 8, 17, 7, 7, 8), -10000, -1, 0);
+    return data;
+}
+
+// Values for the analysis to report, in the block and in the log.
+datafile_builder with_unknown_values()
+{
+    datafile_builder data = with_log();
+    data.set_byte(layout::gps_mode.offset + 1, 1).set_byte(layout::log_mode.offset, 9);
+    data.add_point(0x0A, pack_time(2008, 8, 17, 18, 25, 54), 476604000, 91759000, 399, 7);
+    return data.add_end_marker();
+}
+
+struct diff_case {
+    const char* name;
+    datafile_builder image;  // written as NVPIPE.DAT beside an empty folder "folder"
+    std::vector<std::string> args;
+    std::string redirect = "";  // shell redirections added to the command
+    // The Windows name of a device that stands as /dev/zero in args.
+    std::string device = "";
+};
+
+const diff_case cases[] = {
+    {"export to stdout", with_log().add_end_marker(), {"--read", "NVPIPE.DAT"}},
+    {"export to a file", with_log().add_end_marker(), {"--read=out.gpx", "NVPIPE.DAT"}},
+    {"log cut short", with_log().append({1, 2, 3}), {"-Rout.gpx", "NVPIPE.DAT"}},
+    {"no log area", datafile_builder().resize(1024), {"--read", "NVPIPE.DAT"}},
+    {"a file named -", with_log(), {"--read=-", "NVPIPE.DAT"}},
+    {"export skipped", with_log(), {"--read", "--conf", "--analyze", "NVPIPE.DAT"}},
+    {"export with listing", with_log(), {"--read=out.gpx", "--conf", "NVPIPE.DAT"}},
+    {"output is the data file", with_log(), {"--conf", "--read=NVPIPE.DAT", "NVPIPE.DAT"}},
+    {"output reaches the data file", with_log(), {"--read=folder/../NVPIPE.DAT", "NVPIPE.DAT"}},
+    {"output folder missing", with_log(), {"--read=missing/out.gpx", "NVPIPE.DAT"}},
+    {"output is a folder", with_log(), {"--read=folder", "NVPIPE.DAT"}},
+    {"stdout is the data file", with_log(), {"--read", "NVPIPE.DAT"}, "1<>NVPIPE.DAT"},
+    {"stdout appends to it", with_log(), {"--conf", "NVPIPE.DAT"}, ">>NVPIPE.DAT"},
+    {"stderr appends to it", with_log(), {"-R", "-C", "NVPIPE.DAT"}, "2>>NVPIPE.DAT"},
+    {"stdout full", with_log(), {"--conf", "NVPIPE.DAT"}, ">/dev/full"},
+    {"listing", every_field_set(), {"-C", "NVPIPE.DAT"}},
+    {"listing of this run's settings", with_log(),
+     {"--set-contrast=210", "-z", "-3:30", "--log-mode-car", "--conf", "--set-password=neu",
+      "--set-pdop-mask=2.5", "--set-fix-mode=2d", "--disable-sbas", "NVPIPE.DAT"}},
+    {"analysis after export", with_unknown_values(), {"--read=out.gpx", "-A", "NVPIPE.DAT"}},
+    {"help", with_log(), {"--help", "NVPIPE.DAT"}},
+    {"usage without a data file", with_log(), {"--conf"}},
+    {"settings in order", with_log(),
+     {"-w", "-b", "--set-device-zone", "-5", "-Dn", "--clear-memory", "-e", "-s", "off",
+      "--set-password=abcdefghijkl", "--set-2d-fix-altitude=1800000", "-gfast", "NVPIPE.DAT"}},
+    {"rejected number", with_log(), {"--set-contrast=169", "NVPIPE.DAT"}},
+    {"number beyond 32 bits", with_log(), {"--set-2d-fix-altitude=4294967296", "NVPIPE.DAT"}},
+    {"rejected zone", with_log(), {"-z", "5:75", "NVPIPE.DAT"}},
+    {"rejected decimal", with_log(), {"--set-pdop-mask=-0.1", "NVPIPE.DAT"}},
+    {"plain run", with_log(), {"NVPIPE.DAT", "--conf", "ignored-word"}},
+    {"unknown option", with_log(), {"NVPIPE.DAT", "--bogus"}},
+    {"value where none is taken", with_log(), {"--conf=yes", "NVPIPE.DAT"}},
+    {"value missing", with_log(), {"NVPIPE.DAT", "--set-contrast"}},
+    {"optional value not attached", with_log(), {"-R", "out.gpx", "NVPIPE.DAT"}},
+    {"missing data file", with_log(), {"--conf", "missing.dat"}},
+    {"folder as data file", with_log(), {"--conf", "folder"}},
+    {"short data file", datafile_builder().resize(1023), {"--conf", "NVPIPE.DAT"}},
+    {"block without log", datafile_builder().resize(1024), {"NVPIPE.DAT"}},
+    {"null device as data file", with_log(), {"--conf", "/dev/zero"}, "", "NUL"},
+    {"console as data file", with_log(), {"--conf", "/dev/zero"}, "", "CON"},
+};
+
+// A data file and a command line drawn from seed: any block values, any
+// records, cut anywhere, and options with good and bad values.
+diff_case random_case(std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    auto pick = [&random](std::uint32_t n) { return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(random); };
+    datafile_builder data;
+    for (int i = pick(8); i > 0; --i)
+        data.set_byte(pick(1024), static_cast<unsigned char>(pick(256)));
+    for (int i = pick(40); i > 0; --i)
+        data.add_point(pick(3) == 0 ? pick(256) : pick(4), random(), static_cast<std::int32_t>(random()),
+                       static_cast<std::int32_t>(random()), static_cast<std::int16_t>(random()),
+                       pick(8) == 0 ? pick(256) : 0);
+    if (pick(2))
+        data.add_end_marker();
+    if (pick(6) == 0)
+        data.resize(pick(static_cast<std::uint32_t>(data.bytes().size()) + 1));
+
+    const std::string options[] = {
+        "--conf", "--read", "--read=out.gpx", "-A", "--help", "-w", "--log-mode-car",
+        "--set-contrast=" + std::to_string(160 + pick(100)),
+        "-z" + std::to_string(static_cast<int>(pick(31)) - 15) + ":" + std::to_string(pick(80)),
+        "--set-pdop-mask=" + std::to_string(pick(12000) / 10.0), "--set-password=" + std::string(pick(14), 'x'),
+        std::string("-D") + "ynm"[pick(3)], std::string("--set-fix-mode=") + "23x"[pick(3)] + "d",
+        std::string("-g") + "hlqu"[pick(4)], "--set-2d-fix-altitude=" + std::to_string(random() * 3ull),
+    };
+    diff_case c{"random", data, {}, ""};
+    for (int i = 1 + pick(4); i > 0; --i)
+        c.args.push_back(options[pick(std::size(options))]);
+    c.args.insert(c.args.begin() + pick(static_cast<std::uint32_t>(c.args.size()) + 1), "NVPIPE.DAT");
+    return c;
+}
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// A text as Windows writes it in text mode.
+std::string with_crlf(const std::string& text)
+{
+    return replace_all(text, "\n", "\r\n");
+}
+
+// The program name as the system passes it becomes "trekdump", and the lines
+// of the platform's own option parser are set aside (only the status counts).
+std::string without_program_name(const std::string& text)
+{
+    auto is_program = [](const std::string& name) {
+        return name.ends_with("trekdump") || name.ends_with("trekdump.exe");
+    };
+    std::string result;
+    for (std::size_t start = 0, end; start < text.size(); start = end) {
+        end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        std::string line = text.substr(start, end - start);
+        std::size_t options = line.find(" [OPTION]");
+        std::size_t colon = line.find(": ");
+        if (line.starts_with("Usage: ") && is_program(line.substr(7, options - 7)))
+            line = "Usage: trekdump" + line.substr(options);
+        else if (colon != std::string::npos && is_program(line.substr(0, colon)))
+            line = line.find(": undefined option") == colon ? "trekdump" + line.substr(colon) : "";
+        result += line;
+    }
+    return result;
+}
+
+struct run_result {
+    shell_result streams;
+    std::map<std::string, std::string> files;  // every file the run left, by name
+};
+
+run_result run_in_fresh_folder(const std::string& program, const diff_case& c,
+                               const std::vector<std::string>& args)
+{
+    temp_dir dir;
+    EXPECT_TRUE(c.image.write(dir.file("NVPIPE.DAT")));
+    std::filesystem::create_directory(dir.file("folder"));
+    std::string command = "cd " + quoted(dir.path()) + " && exec " + program;
+    for (const std::string& arg : args)
+        command.append(" ").append(quoted(arg));
+    run_result result{run_bash(command.append(" ").append(c.redirect)), {}};
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        if (entry.is_regular_file())
+            result.files[entry.path().filename().string()] = read_file(entry.path().string());
+    return result;
+}
+
+void expect_same(const diff_case& c)
+{
+    SCOPED_TRACE(::testing::PrintToString(c.args) + " " + c.redirect);
+    run_result linux = run_in_fresh_folder("-a trekdump " + quoted(TREKDUMP_BINARY), c, c.args);
+    std::vector<std::string> windows_args = c.args;
+    for (std::string& arg : windows_args)
+        if (!c.device.empty() && arg == "/dev/zero")
+            arg = c.device;
+    run_result windows = run_in_fresh_folder(
+        "env WINEDEBUG=-all wine " + quoted(TREKDUMP_WINDOWS_EXE), c, windows_args);
+    if (!c.device.empty())
+        windows.streams.err = replace_all(windows.streams.err, "'" + c.device + "'", "'/dev/zero'");
+
+    EXPECT_EQ(windows.streams.status, linux.streams.status) << c.name;
+    EXPECT_EQ(without_program_name(windows.streams.out),
+              with_crlf(without_program_name(linux.streams.out)))
+        << c.name;
+    EXPECT_EQ(without_program_name(windows.streams.err),
+              with_crlf(without_program_name(linux.streams.err)))
+        << c.name;
+    ASSERT_EQ(windows.files.size(), linux.files.size()) << c.name;
+    for (const auto& [name, bytes] : linux.files)
+        EXPECT_TRUE(windows.files[name] == (name == "NVPIPE.DAT" ? bytes : with_crlf(bytes)))
+            << c.name << ": " << name << " differs";
+}
+
+class Differential : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (std::string(TREKDUMP_WINDOWS_EXE).empty() || !have_program("wine"))
+            GTEST_SKIP() << "needs wine and -DTREKDUMP_WINDOWS_EXE=path/to/trekdump.exe";
+    }
+};
+
+TEST_F(Differential, EndToEndCases)
+{
+    for (const diff_case& c : cases)
+        expect_same(c);
+}
+
+TEST_F(Differential, RandomCases)
+{
+    for (std::uint32_t seed = 1; seed <= 200; ++seed)
+        expect_same(random_case(seed));
+}
+
+}  // namespace
