@@ -19,3 +19,10 @@ target_link_options(trekdump_web PRIVATE
   -sEXPORTED_RUNTIME_METHODS=callMain,FS -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${web_dir}/page.js)
+
+# Debian's emscripten runs its JavaScript tools with the system's Node.js,
+# which finds Debian's acorn only through NODE_PATH.
+if(EXISTS /usr/share/nodejs/acorn AND NOT DEFINED ENV{NODE_PATH})
+  set_property(TARGET trekdump_web PROPERTY RULE_LAUNCH_LINK
+    "${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs")
+endif()
