@@ -208,10 +208,10 @@
     await find_current_words(values);
   }
 
-  // Switches for the words on/off and yes/no, when the file's value is one of them.
-  const switch_words = (f) =>
-    f.words && f.initial && ['on,off', 'yes,no'].includes([...f.words].sort().reverse().join(','))
-      ? [...f.words].sort().reverse() : null;
+  // A switch for the words on/off or yes/no, when the file's value is one of them.
+  const switch_pairs = [['on', 'off'], ['yes', 'no']];
+  const switch_words = (f) => f.words?.length === 2 && f.initial &&
+    switch_pairs.find((pair) => pair.every((word) => f.words.includes(word)));
 
   function field_input(f) {
     let input;
@@ -272,6 +272,7 @@
     $('listing').textContent = listing;
     show_summary(r.files['tracks.gpx']);
     $('analysis').hidden = true;
+    $('saved').hidden = true;
     if (!valid_values_known)
       await learn_valid_values();
     await prefill(listing);
@@ -300,6 +301,7 @@
       f.error.textContent = '';
     const r = await run_on_file(args);
     show_message(r.stderr);
+    $('saved').hidden = r.status !== 0;
     if (r.status === 0) {
       offer(r.files[data_name], data_name, 'application/octet-stream');
       return;

@@ -144,6 +144,7 @@ async function check(name, body) {
 
 try {
   const page = await browser.newPage();
+  await page.setViewport({ width: 1100, height: 900 });
   const requests = [];
   page.on('request', (r) => requests.push(r.url()));
   page.on('pageerror', (e) => console.log(`page error: ${e.message}`));
