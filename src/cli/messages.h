@@ -11,6 +11,8 @@ inline constexpr char stdout_skipped[] =
     "warning: cannot print tracks to stdout when conf or analyze is active, skipping\n";
 inline constexpr char output_is_data_file[] =
     "error: output file '%s' is the data file itself, not overwriting it\n";
+inline constexpr char stdout_is_data_file[] =
+    "error: standard output is the data file itself, not writing to it\n";
 inline constexpr char error_writing[] = "error writing file '%s'\n";
 inline constexpr char error_writing_stdout[] = "error writing to standard output\n";
 inline constexpr char out_of_memory[] = "error: not enough memory for the log of '%s'\n";

@@ -4,10 +4,7 @@
 // Only this file prints errors and chooses the exit status.
 #include "cli/run.h"
 
-#include <fcntl.h>
 #include <getopt.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -23,6 +20,7 @@
 #include "report/gpx.h"
 #include "report/help.h"
 #include "report/listing.h"
+#include "sys/sys.h"
 
 namespace {
 
@@ -31,27 +29,15 @@ struct file_closer {
 };
 using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
-enum class open_status { ok, cannot_open, not_regular };
+using sys::open_status;
 
-// Opens the data file as a binary stream. The descriptor is opened without
-// blocking (a FIFO would wait for a writer forever) and the stream is only
-// handed out for a regular file, never for a directory, FIFO or device.
-open_status open_data_file(const char* path, bool update, file_ptr& file, struct stat& info)
+// Opens the data file (a regular file only) into file.
+open_status open_data_file(const char* path, bool update, file_ptr& file, sys::file_id& id)
 {
-    int fd = ::open(path, (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return open_status::cannot_open;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return open_status::not_regular;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    file.reset(::fdopen(fd, update ? "r+b" : "rb"));
-    if (!file) {
-        ::close(fd);
-        return open_status::cannot_open;
-    }
-    return open_status::ok;
+    std::FILE* stream = nullptr;
+    open_status status = sys::open_data_file(path, update, stream, id);
+    file.reset(stream);
+    return status;
 }
 
 // Prints the message that belongs to a failed opening of the data file.
@@ -76,16 +62,48 @@ struct actions {
     bool help = false;
 };
 
-// True when path names the file described by data (also through a link).
-bool is_same_file(const char* path, const struct stat& data)
+// True when path names the data file (also through a link).
+bool is_data_file(const char* path, const sys::file_id& data)
 {
-    struct stat info;
-    return ::stat(path, &info) == 0 && info.st_dev == data.st_dev && info.st_ino == data.st_ino;
+    sys::file_id id;
+    return sys::path_id(path, id) && id == data;
+}
+
+// True when stream writes into the data file (a redirection onto it).
+bool writes_to_data_file(std::FILE* stream, const sys::file_id& data)
+{
+    sys::file_id id;
+    return sys::stream_id(stream, id) && id == data;
+}
+
+// Writes the log of data as a GPX document to the output path. Returns the
+// message for a failure, or nullptr.
+const char* write_gpx_file(const char* path, std::FILE* data, std::vector<track_point>& points)
+{
+    file_ptr out(std::fopen(path, "w"));
+    if (!out)
+        return msg::error_opening;
+    // A document that failed halfway is not left behind under its name.
+    sys::file_id out_id;
+    bool known = sys::stream_id(out.get(), out_id);
+    auto discard = [&](const char* message) {
+        out.reset();
+        if (known)
+            sys::remove_regular_file(path, out_id);
+        return message;
+    };
+    if (read_track(data, points) != 0)
+        return discard(msg::out_of_memory);
+    print_track(out.get(), points);
+    bool written = !std::ferror(out.get());
+    if (std::fclose(out.release()) != 0 || !written)
+        return discard(msg::error_writing);
+    return nullptr;
 }
 
 // The export: the log of data as a GPX document, to the output path or to
 // standard output. Returns the exit status for a failure, or 0.
-int export_tracks(const actions& act, std::FILE* data, const struct stat& data_info,
+int export_tracks(const actions& act, std::FILE* data, const sys::file_id& data_id,
                   const char* data_path)
 {
     if (!act.output_path && (act.conf || act.analyze)) {
@@ -106,23 +124,12 @@ int export_tracks(const actions& act, std::FILE* data, const struct stat& data_i
         return 0;
     }
     // Opening the data file itself for writing would empty it.
-    if (is_same_file(act.output_path, data_info)) {
+    if (is_data_file(act.output_path, data_id)) {
         std::fprintf(stderr, msg::output_is_data_file, act.output_path);
         return 1;
     }
-    file_ptr out(std::fopen(act.output_path, "w"));
-    if (!out) {
-        std::fprintf(stderr, msg::error_opening, act.output_path);
-        return 1;
-    }
-    if (read_track(data, points) != 0) {
-        std::fprintf(stderr, msg::out_of_memory, data_path);
-        return 1;
-    }
-    print_track(out.get(), points);
-    bool written = !std::ferror(out.get());
-    if (std::fclose(out.release()) != 0 || !written) {
-        std::fprintf(stderr, msg::error_writing, act.output_path);
+    if (const char* failure = write_gpx_file(act.output_path, data, points)) {
+        std::fprintf(stderr, failure, failure == msg::out_of_memory ? data_path : act.output_path);
         return 1;
     }
     return 0;
@@ -132,6 +139,7 @@ int export_tracks(const actions& act, std::FILE* data, const struct stat& data_i
 
 int run(int argc, char** argv)
 {
+    sys::guard_standard_descriptors();
     const char* program = argc > 0 ? argv[0] : "trekdump";
 
     // First parse: syntax only; getopt_long prints its own diagnostic.
@@ -152,10 +160,18 @@ int run(int argc, char** argv)
     device_conf conf{};
     {
         file_ptr data;
-        struct stat info;
-        open_status status = open_data_file(data_path, false, data, info);
+        sys::file_id id;
+        open_status status = open_data_file(data_path, false, data, id);
         if (status != open_status::ok)
             return report_open_failure(status, data_path);
+        // Nothing may be printed into the data file: a standard error that is
+        // the data file gets no message at all.
+        if (writes_to_data_file(stderr, id))
+            return 1;
+        if (writes_to_data_file(stdout, id)) {
+            std::fputs(msg::stdout_is_data_file, stderr);
+            return 1;
+        }
         if (read_conf(data.get(), &conf) != 0) {
             std::fprintf(stderr, msg::not_valid, data_path);
             return 1;
@@ -208,13 +224,13 @@ int run(int argc, char** argv)
         print_conf(stdout, conf);
 
     file_ptr data;
-    struct stat data_info;
-    open_status status = open_data_file(data_path, true, data, data_info);
+    sys::file_id data_id;
+    open_status status = open_data_file(data_path, true, data, data_id);
     if (status != open_status::ok)
         return report_open_failure(status, data_path);
 
     if (act.read) {
-        if (int failed = export_tracks(act, data.get(), data_info, data_path))
+        if (int failed = export_tracks(act, data.get(), data_id, data_path))
             return failed;
     }
     if (act.analyze && analyze(data.get(), stdout) != 0) {
@@ -231,7 +247,10 @@ int run(int argc, char** argv)
         std::fprintf(stderr, msg::not_valid, data_path);
         return 1;
     }
-    if (std::fclose(data.release()) != 0) {
+    // The data file often lives on the device itself, unplugged as soon as
+    // the run returns: success only once the block is on it.
+    bool synced = sys::sync_stream(data.get());
+    if (std::fclose(data.release()) != 0 || !synced) {
         std::fprintf(stderr, msg::error_writing, data_path);
         return 1;
     }

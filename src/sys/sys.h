@@ -1,0 +1,50 @@
+// The system calls that differ between POSIX and Windows, behind one small
+// interface: the standard descriptors, the data file's opening, the identity
+// of files, syncing, removal of a partial output file and 64-bit positions.
+// sys_posix.cc and sys_windows.cc implement it; CMake builds one of them.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace sys {
+
+// What identifies a file on its system, whatever path or link reaches it:
+// device and inode, or volume serial number and file index.
+struct file_id {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const file_id&) const = default;
+};
+
+// Opens each of descriptors 0, 1 and 2 that is closed on the null device, in
+// the mode that makes its use fail (0 for writing, 1 and 2 for reading), so no
+// file the run opens can take their numbers.
+void guard_standard_descriptors();
+
+enum class open_status { ok, cannot_open, not_regular };
+
+// Opens the data file as a binary stream, for reading or for update, and
+// gives its identity. Only a regular disk file is handed out; a directory,
+// FIFO or device gives not_regular, without waiting for a writer.
+open_status open_data_file(const char* path, bool update, std::FILE*& file, file_id& id);
+
+// The identity of the file an open stream writes to; false when the stream
+// has no file behind it that could be the data file.
+bool stream_id(std::FILE* stream, file_id& id);
+
+// The identity of the file path names (links followed); false when there is none.
+bool path_id(const char* path, file_id& id);
+
+// Flushes the stream and waits until its file's bytes are on the device.
+bool sync_stream(std::FILE* stream);
+
+// Removes path when it names the regular file id itself, not through a link:
+// a device, a FIFO, a link and what it points to are never removed.
+void remove_regular_file(const char* path, const file_id& id);
+
+// Positions in a stream as 64-bit byte offsets, whatever the width of long.
+int seek(std::FILE* stream, std::int64_t offset, int whence);
+std::int64_t tell(std::FILE* stream);
+
+}  // namespace sys
