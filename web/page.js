@@ -108,7 +108,7 @@
   const probe_value = '-2147483649';
 
   const $ = (id) => document.getElementById(id);
-  const opened = { bytes: null, name: '' };
+  const opened = { bytes: null };
   let valid_values_known = false;
 
   const run_on_file = (args) => run([...args, data_name], { [data_name]: opened.bytes });
@@ -262,7 +262,6 @@
 
   async function open_file(file) {
     opened.bytes = new Uint8Array(await file.arrayBuffer());
-    opened.name = file.name;
     const r = await run_on_file(['--conf', '--read=tracks.gpx']);
     show_message(r.stderr);
     $('opened').hidden = r.status !== 0;
