@@ -29,7 +29,7 @@ constexpr conf_check conf_checks[] = {
     {layout::gps_mode, 0, 5, "unknown value '%u' at offset 0x000003FE\n"},
 };
 
-constexpr char record_report[] = "unknown value '%u' at offset %#.8lx\n";
+constexpr char record_report[] = "unknown value '%u' at offset %#.8llx\n";
 constexpr char time_line[] = "time = %4d-%.2d-%.2dT%.2d:%.2d:%.2dZ\n";
 constexpr char position_line[] = "lat = %.7f, lon = %.7f, alt = %d\n";
 
@@ -50,17 +50,17 @@ bool run_check(std::FILE* file, const conf_check& check, std::FILE* out)
 
 // Reports the unknown flag bits and reserved byte of the record that starts
 // at offset, followed by the point itself.
-void check_record(const track_point& point, long offset, std::FILE* out)
+void check_record(const track_point& point, std::int64_t offset, std::FILE* out)
 {
     bool reported = false;
     if (point.flags & layout::flags_unknown) {
         std::fprintf(out, record_report, unsigned{point.flags},
-                     static_cast<unsigned long>(offset + layout::rec_flags.offset));
+                     static_cast<unsigned long long>(offset + layout::rec_flags.offset));
         reported = true;
     }
     if (point.reserved != 0) {
         std::fprintf(out, record_report, unsigned{point.reserved},
-                     static_cast<unsigned long>(offset + layout::rec_reserved.offset));
+                     static_cast<unsigned long long>(offset + layout::rec_reserved.offset));
         reported = true;
     }
     if (!reported)
@@ -81,10 +81,10 @@ int analyze(std::FILE* file, std::FILE* out)
 
     // A file that ends before the log has no records. (On a regular file the
     // seek succeeds and the first read finds the end.)
-    if (std::fseek(file, layout::log_start, SEEK_SET) != 0)
+    if (sys::seek(file, layout::log_start, SEEK_SET) != 0)
         return 0;
     track_point point;
     while (read_point(file, &point) == 0)
-        check_record(point, std::ftell(file) - static_cast<long>(layout::record_size), out);
+        check_record(point, sys::tell(file) - static_cast<std::int64_t>(layout::record_size), out);
     return 0;
 }

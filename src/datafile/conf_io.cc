@@ -10,9 +10,9 @@
 
 namespace {
 
-bool write_at(std::FILE* file, long offset, const unsigned char* bytes, std::size_t width)
+bool write_at(std::FILE* file, std::int64_t offset, const unsigned char* bytes, std::size_t width)
 {
-    return std::fseek(file, offset, SEEK_SET) == 0 &&
+    return sys::seek(file, offset, SEEK_SET) == 0 &&
            std::fwrite(bytes, 1, width, file) == width;
 }
 

@@ -3,14 +3,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+
+#include "sys/sys.h"
 
 namespace layout {
 
 // One field of the configuration block: its absolute offset and its width in
 // the file. Reading and writing may move different widths (see below).
 struct field {
-    long offset;
+    std::int64_t offset;
     std::size_t width;
 };
 
@@ -57,10 +60,10 @@ inline constexpr unsigned char password_fill = 0xEE;
 inline constexpr std::size_t password_length = 10;
 
 // A file must reach this far to hold a complete configuration block.
-inline constexpr long conf_block_end = 1024;
+inline constexpr std::int64_t conf_block_end = 1024;
 
 // The log: 16-byte records from here on, up to the end marker or the file's end.
-inline constexpr long log_start = 4096;
+inline constexpr std::int64_t log_start = 4096;
 inline constexpr std::size_t record_size = 16;
 inline constexpr unsigned char end_marker = 0xFF;
 
@@ -97,8 +100,8 @@ inline void put_le(unsigned char* bytes, std::size_t width, unsigned long value)
 }
 
 // Seeks to an absolute offset and reads exactly width bytes in one piece.
-inline bool read_at(std::FILE* file, long offset, unsigned char* bytes, std::size_t width)
+inline bool read_at(std::FILE* file, std::int64_t offset, unsigned char* bytes, std::size_t width)
 {
-    return std::fseek(file, offset, SEEK_SET) == 0 &&
+    return sys::seek(file, offset, SEEK_SET) == 0 &&
            std::fread(bytes, 1, width, file) == width;
 }

@@ -45,9 +45,9 @@ track_point decode_record(const unsigned char* record)
 // stream, or 0 where the stream cannot tell its size.
 std::size_t records_in_file(std::FILE* file)
 {
-    if (std::fseek(file, 0, SEEK_END) != 0)
+    if (sys::seek(file, 0, SEEK_END) != 0)
         return 0;
-    long size = std::ftell(file);
+    std::int64_t size = sys::tell(file);
     if (size <= layout::log_start)
         return 0;
     return static_cast<std::size_t>(size - layout::log_start) / layout::record_size;
@@ -99,7 +99,7 @@ int read_track(std::FILE* file, std::vector<track_point>& points)
         std::size_t expected = records_in_file(file);
         // A stream that cannot reach the log's start (a memory image shorter
         // than 4096 bytes) holds no log, as a short file does.
-        if (std::fseek(file, layout::log_start, SEEK_SET) != 0)
+        if (sys::seek(file, layout::log_start, SEEK_SET) != 0)
             return 0;
         try {
             points.reserve(expected);

@@ -6,6 +6,7 @@
 
 #include "support/datafile_builder.h"
 #include "support/run_tool.h"
+#include "tools/shell.h"
 
 namespace {
 
@@ -114,10 +115,17 @@ TEST_F(RunSequence, BlockOf1024BytesWithoutLogIsValid)
 
 TEST_F(RunSequence, UnwritableDataFileIsRefusedAtTheUpdateOpening)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "file permissions do not bind root";
+    // File permissions do not bind root: as root the tool runs as nobody.
+    std::string as_user;
+    if (::geteuid() == 0) {
+        as_user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        if (run_bash(as_user + "true").status != 0)
+            GTEST_SKIP() << "cannot run as an unprivileged user here (setpriv)";
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    }
     ASSERT_EQ(::chmod(dir.file("NVPIPE.DAT").c_str(), 0444), 0);
-    tool_result r = run({"NVPIPE.DAT"});
+    shell_result r = run_bash("cd " + quoted(dir.path()) + " && exec " + as_user +
+                              TREKDUMP_BINARY + " NVPIPE.DAT");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "error opening file 'NVPIPE.DAT'\n");
     EXPECT_EQ(file_bytes(), data.bytes());

@@ -1,0 +1,28 @@
+# The browser page (emcmake cmake -B build-web): the tool's own main and core
+# built to WebAssembly and embedded with the page's code in one HTML file,
+# build-web/trekdump.html. Included by CMakeLists.txt in place of the native
+# targets.
+set(web_dir ${CMAKE_CURRENT_SOURCE_DIR}/web)
+set(web_inputs ${web_dir}/shell.html ${web_dir}/page.js)
+
+add_executable(trekdump_web src/cli/main.cc web/getopt_messages.cc)
+target_link_libraries(trekdump_web PRIVATE trekdump_core)
+set_target_properties(trekdump_web PROPERTIES
+  OUTPUT_NAME trekdump SUFFIX .html LINK_DEPENDS "${web_inputs}")
+# One module instance per run (MODULARIZE, main called by the page), the
+# standard streams taken byte by byte, the data file on the in-memory file
+# system, the WebAssembly inside the HTML file, getopt's diagnostics in the
+# native tool's words.
+target_link_options(trekdump_web PRIVATE
+  -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=create_trekdump -sINVOKE_RUN=0
+  -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web
+  -sEXPORTED_RUNTIME_METHODS=callMain,FS -sMINIFY_HTML=0
+  -Wl,--wrap=getopt_long
+  --shell-file ${web_dir}/shell.html --extern-post-js ${web_dir}/page.js)
+
+# Debian's emscripten runs its JavaScript tools with the system's Node.js,
+# which finds Debian's acorn only through NODE_PATH.
+if(EXISTS /usr/share/nodejs/acorn AND NOT DEFINED ENV{NODE_PATH})
+  set_property(TARGET trekdump_web PROPERTY RULE_LAUNCH_LINK
+    "${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs")
+endif()
