@@ -95,7 +95,9 @@ const char* write_gpx_file(const char* path, std::FILE* data, std::vector<track_
     if (read_track(data, points) != 0)
         return discard(msg::out_of_memory);
     print_track(out.get(), points);
-    bool written = !std::ferror(out.get());
+    // The last block is flushed here, not left to fclose: Wine's C library
+    // does not report a failed flush from fclose.
+    bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
     if (std::fclose(out.release()) != 0 || !written)
         return discard(msg::error_writing);
     return nullptr;

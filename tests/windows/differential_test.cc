@@ -46,6 +46,8 @@ struct diff_case {
     std::string device = "";
 };
 
+// The end-to-end cases that both systems can stage. Closed standard
+// descriptors are left out: Wine puts handles of its own on them.
 const diff_case cases[] = {
     {"export to stdout", with_log().add_end_marker(), {"--read", "NVPIPE.DAT"}},
     {"export to a file", with_log().add_end_marker(), {"--read=out.gpx", "NVPIPE.DAT"}},
@@ -58,6 +60,7 @@ const diff_case cases[] = {
     {"output reaches the data file", with_log(), {"--read=folder/../NVPIPE.DAT", "NVPIPE.DAT"}},
     {"output folder missing", with_log(), {"--read=missing/out.gpx", "NVPIPE.DAT"}},
     {"output is a folder", with_log(), {"--read=folder", "NVPIPE.DAT"}},
+    {"output device full", with_log(), {"--read=/dev/full", "NVPIPE.DAT"}},
     {"stdout is the data file", with_log(), {"--read", "NVPIPE.DAT"}, "1<>NVPIPE.DAT"},
     {"stdout appends to it", with_log(), {"--conf", "NVPIPE.DAT"}, ">>NVPIPE.DAT"},
     {"stderr appends to it", with_log(), {"-R", "-C", "NVPIPE.DAT"}, "2>>NVPIPE.DAT"},
@@ -94,14 +97,16 @@ const diff_case cases[] = {
 diff_case random_case(std::uint32_t seed)
 {
     std::mt19937 random(seed);
-    auto pick = [&random](std::uint32_t n) { return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(random); };
+    auto pick = [&random](std::uint32_t n) {
+        return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(random);
+    };
     datafile_builder data;
     for (int i = pick(8); i > 0; --i)
         data.set_byte(pick(1024), static_cast<unsigned char>(pick(256)));
     for (int i = pick(40); i > 0; --i)
-        data.add_point(pick(3) == 0 ? pick(256) : pick(4), random(), static_cast<std::int32_t>(random()),
-                       static_cast<std::int32_t>(random()), static_cast<std::int16_t>(random()),
-                       pick(8) == 0 ? pick(256) : 0);
+        data.add_point(pick(3) == 0 ? pick(256) : pick(4), random(),
+                       static_cast<std::int32_t>(random()), static_cast<std::int32_t>(random()),
+                       static_cast<std::int16_t>(random()), pick(8) == 0 ? pick(256) : 0);
     if (pick(2))
         data.add_end_marker();
     if (pick(6) == 0)
@@ -111,14 +116,18 @@ diff_case random_case(std::uint32_t seed)
         "--conf", "--read", "--read=out.gpx", "-A", "--help", "-w", "--log-mode-car",
         "--set-contrast=" + std::to_string(160 + pick(100)),
         "-z" + std::to_string(static_cast<int>(pick(31)) - 15) + ":" + std::to_string(pick(80)),
-        "--set-pdop-mask=" + std::to_string(pick(12000) / 10.0), "--set-password=" + std::string(pick(14), 'x'),
-        std::string("-D") + "ynm"[pick(3)], std::string("--set-fix-mode=") + "23x"[pick(3)] + "d",
-        std::string("-g") + "hlqu"[pick(4)], "--set-2d-fix-altitude=" + std::to_string(random() * 3ull),
+        "--set-pdop-mask=" + std::to_string(pick(12000) / 10.0),
+        "--set-password=" + std::string(pick(14), 'x'),
+        std::string("-D") + "ynm"[pick(3)],
+        std::string("--set-fix-mode=") + "23x"[pick(3)] + "d",
+        std::string("-g") + "hlqu"[pick(4)],
+        "--set-2d-fix-altitude=" + std::to_string(random() * 3ull),
     };
     diff_case c{"random", data, {}, ""};
     for (int i = 1 + pick(4); i > 0; --i)
         c.args.push_back(options[pick(std::size(options))]);
-    c.args.insert(c.args.begin() + pick(static_cast<std::uint32_t>(c.args.size()) + 1), "NVPIPE.DAT");
+    auto data_file_at = pick(static_cast<std::uint32_t>(c.args.size()) + 1);
+    c.args.insert(c.args.begin() + data_file_at, "NVPIPE.DAT");
     return c;
 }
 
