@@ -12,32 +12,24 @@
 
 namespace {
 
-// A data file whose password slot is not in normalised form (so a rewrite of
-// the block shows) and whose one record has an unknown reserved byte (so the
-// analysis has a line to print).
-datafile_builder unnormalised()
+// An unnormalised data file whose one record has an unknown reserved byte,
+// so the analysis has a line to print.
+datafile_builder with_unknown_record()
 {
-    datafile_builder data;
-    data.set_password("pw").set_byte(layout::password.offset + 2, 0x00);
-    data.add_point(1, pack_time(2008, 8, 17, 18, 25, 49), 476603000, 91758000, 398, 7)
+    return unnormalised()
+        .add_point(1, pack_time(2008, 8, 17, 18, 25, 49), 476603000, 91758000, 398, 7)
         .add_end_marker();
-    return data;
 }
 
-std::vector<unsigned char> rewritten(datafile_builder data)
-{
-    return data.set_password("pw").bytes();
-}
-
-const std::vector<unsigned char> unchanged = unnormalised().bytes();
-const std::vector<unsigned char> normal_rewrite = rewritten(unnormalised());
+const std::vector<unsigned char> unchanged = with_unknown_record().bytes();
+const std::vector<unsigned char> normal_rewrite = rewritten(with_unknown_record());
 
 constexpr char stdout_failed[] = "error writing to standard output\n";
 constexpr char stdout_is_data[] = "error: standard output is the data file itself, not writing to it\n";
 
 class DataFileSafety : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(unnormalised().write(dir.file("NVPIPE.DAT"))); }
+    void SetUp() override { ASSERT_TRUE(with_unknown_record().write(dir.file("NVPIPE.DAT"))); }
     std::vector<unsigned char> data_bytes() { return read_bytes(dir.file("NVPIPE.DAT")); }
     // Runs the tool in the folder through bash: setup commands, then the tool
     // (under a wrapper command, if any) with its arguments and redirections.
@@ -88,7 +80,7 @@ TEST_F(DataFileSafety, ReportsNeverLandInTheDataFile)
         {"--conf NVPIPE.DAT", "1<>NVPIPE.DAT 2>>NVPIPE.DAT", 1, "", unchanged},
     };
     for (const row& r : rows) {
-        ASSERT_TRUE(unnormalised().write(dir.file("NVPIPE.DAT")));
+        ASSERT_TRUE(with_unknown_record().write(dir.file("NVPIPE.DAT")));
         shell_result result = run("", r.args, r.redirs);
         std::string what = std::string(r.args) + " " + r.redirs;
         EXPECT_EQ(result.status, r.status) << what;
@@ -101,7 +93,7 @@ TEST_F(DataFileSafety, SettingsOnlyRunSucceedsWithoutStandardStreams)
 {
     shell_result result = run("", "--set-contrast=210 NVPIPE.DAT", "<&- >&- 2>&-");
     EXPECT_EQ(result.status, 0);
-    datafile_builder expected = unnormalised();
+    datafile_builder expected = with_unknown_record();
     expected.set(layout::contrast, 210);
     EXPECT_EQ(data_bytes(), rewritten(expected));
 }

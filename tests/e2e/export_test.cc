@@ -30,16 +30,10 @@ const std::vector<track_point> log_points = {
 // normalised form, so that a rewrite of the configuration block shows.
 datafile_builder data_file(const std::vector<track_point>& points)
 {
-    datafile_builder data;
-    data.set_password("pw").set_byte(layout::password.offset + 2, 0x00);
+    datafile_builder data = unnormalised();
     for (const track_point& p : points)
         data.add_point(p.flags, p.timestamp, p.latitude, p.longitude, p.altitude);
     return data;
-}
-
-std::vector<unsigned char> rewritten(datafile_builder data)
-{
-    return data.set_password("pw").bytes();
 }
 
 class Export : public ::testing::Test {

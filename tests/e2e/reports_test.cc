@@ -23,15 +23,6 @@ protected:
     temp_dir dir;
 };
 
-// The password slot holds a 0x00 after its characters, so any rewrite of the
-// configuration block shows in the file's bytes.
-datafile_builder unnormalised()
-{
-    datafile_builder data;
-    data.set_password("pw").set_byte(layout::password.offset + 2, 0x00);
-    return data;
-}
-
 TEST_F(Reports, ConfListsEveryField)
 {
     datafile_builder data = every_field_set();

@@ -133,3 +133,19 @@ public:
 private:
     std::vector<unsigned char> bytes_;
 };
+
+// A data file whose password slot holds a 0x00 after its characters where the
+// fill byte belongs, so that any rewrite of the configuration block shows in
+// the file's bytes.
+inline datafile_builder unnormalised()
+{
+    datafile_builder data;
+    data.set_password("pw").set_byte(layout::password.offset + 2, 0x00);
+    return data;
+}
+
+// The bytes of an unnormalised data file after the tool rewrote its block.
+inline std::vector<unsigned char> rewritten(datafile_builder data)
+{
+    return data.set_password("pw").bytes();
+}

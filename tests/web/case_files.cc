@@ -9,15 +9,6 @@
 
 namespace {
 
-// The password slot holds a 0x00 after its characters, so any rewrite of the
-// configuration block shows in the file's bytes.
-datafile_builder unnormalised()
-{
-    datafile_builder data;
-    data.set_password("pw").set_byte(layout::password.offset + 2, 0x00);
-    return data;
-}
-
 // A point before the first track start, two tracks, two push log points.
 datafile_builder export_log()
 {

@@ -19,8 +19,7 @@ namespace {
 // password slot that a rewrite of the block normalises.
 datafile_builder with_log()
 {
-    datafile_builder data;
-    data.set_password("pw").set_byte(layout::password.offset + 2, 0x00);
+    datafile_builder data = unnormalised();
     data.add_point(0x00, pack_time(2008, 8, 17, 6, 12, 5), 476603413, 91758514, 398)
         .add_point(0x03, pack_time(2008, 8, 17, 6, 12, 10), 476604100, 91759020, 399)
         .add_point(0x01, pack_time(2008, 8, 17, 7, 7, 3), -9999, -15, -3)
