@@ -351,6 +351,8 @@ void discard_output(const output_file& out)
     truncate_output(out);
     if (!out.created)
         return;
+    // Ctrl+C runs its handler on a thread of its own, where the path may be
+    // converted anew.
     std::optional<std::wstring> name = system_path(out.path);
     if (!name)
         return;
