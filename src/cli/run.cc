@@ -99,12 +99,14 @@ bool holds_data_bytes(std::FILE* stream, const sys::file_info& info, const data_
     return true;
 }
 
-// True when what is written to stream would land in the data file.
+// True when what is written to stream would land in the data file, or when
+// that cannot be told.
 bool writes_to_data_file(std::FILE* stream, const data_opening& data)
 {
     sys::file_info info;
     return sys::stream_info(stream, info) &&
-           (info.id == data.info.id || holds_data_bytes(stream, info, data));
+           (info.kind == sys::file_kind::unknown || info.id == data.info.id ||
+            holds_data_bytes(stream, info, data));
 }
 
 // Opens path read-only into data; true when standard error then writes into

@@ -39,8 +39,9 @@ bool utf8_arguments(int& argc, char**& argv, std::string& refused);
 // file the run opens can take their numbers.
 void guard_standard_descriptors();
 
-// What kind of file a stream reaches.
-enum class file_kind { regular, disk_device, other };
+// What kind of file a stream reaches; unknown for a file on a disk whose
+// identity the system could not tell.
+enum class file_kind { regular, disk_device, other, unknown };
 
 // What an open file is: its identity, kind and size in bytes.
 struct file_info {

@@ -234,7 +234,11 @@ bool stream_info(std::FILE* stream, file_info& info)
 {
     HANDLE handle = handle_of(stream);
     DWORD attributes;
-    return disk_file_info(handle, info, attributes) || unnamed_file_info(handle, info);
+    if (disk_file_info(handle, info, attributes) || unnamed_file_info(handle, info))
+        return true;
+    // A file on a disk that cannot be told apart from the data file.
+    info.kind = file_kind::unknown;
+    return handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_DISK;
 }
 
 bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size)
