@@ -167,7 +167,9 @@ bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::siz
 bool lock_data_file(std::FILE* stream)
 {
     while (::flock(::fileno(stream), LOCK_EX) != 0) {
-        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS)
+        // No locks here; on NFS an exclusive lock also needs a writable
+        // opening, which a data file that is only listed may not give.
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EBADF)
             return true;
         if (errno != EINTR)
             return false;
