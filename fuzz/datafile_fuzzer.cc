@@ -195,8 +195,12 @@ void check_conf_block(image& bytes, FuzzedDataProvider& pick)
         memory_file file(bytes);
         result = read_conf(file.stream, &conf);
     }
-    check((result == 0) == (bytes.size() >= static_cast<std::size_t>(layout::conf_block_end)),
-          "read_conf must succeed exactly on images of at least 1024 bytes");
+    std::string_view xml = layout::xml_declaration;
+    bool begins_as_xml =
+        bytes.size() >= xml.size() && std::memcmp(bytes.data(), xml.data(), xml.size()) == 0;
+    check((result == 0) ==
+              (bytes.size() >= static_cast<std::size_t>(layout::conf_block_end) && !begins_as_xml),
+          "read_conf must succeed exactly on images of at least 1024 bytes not begun as XML");
     if (result != 0)
         return;
     std::size_t length = strnlen(conf.password, sizeof conf.password);
