@@ -609,13 +609,12 @@
       root.dataset.busy = 'yes';
     else
       delete root.dataset.busy;
-    for (const id of ['download-gpx', 'analyze', 'save', 'confirm', 'backup', 'cancel'])
+    for (const id of ['download-gpx', 'analyze', 'save', 'backup', 'cancel'])
       $(id).disabled = busy;
     $('download-track').disabled = busy || !state.selected;
+    $('confirm').disabled = busy || Boolean(state.pending_save?.backup_needed);
     for (const input of $('settings').elements)
       input.disabled = busy;
-    if (busy && state.pending_save?.backup_needed)
-      $('confirm').disabled = true;
     show_progress(busy ? key : null);
   }
 
@@ -757,9 +756,12 @@
       row.tabIndex = 0;
       row.setAttribute('aria-selected', 'false');
       row.style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
-      for (const value of [t.number, show_time(t.start), show_time(t.end), duration(t), t.count,
-        t.km.toFixed(2), t.pushes])
-        row.insertCell().textContent = value;
+      [t.number, show_time(t.start), show_time(t.end), duration(t), t.count, t.km.toFixed(2),
+        t.pushes].forEach((value, i) => {
+        const cell = row.insertCell();
+        cell.textContent = value;
+        cell.dataset.label = texts.track_columns[i];
+      });
       const choose = () => select_track(t, row);
       row.addEventListener('click', choose);
       row.addEventListener('keydown', (e) => {
