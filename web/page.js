@@ -210,7 +210,7 @@
           return run(message.args, resolve_files(message.files));
         case 'open': {
           progress('reading');
-          opened = { name: message.name, bytes: new Uint8Array(await message.file.arrayBuffer()) };
+          opened = { name: message.name, bytes: new Uint8Array(message.bytes) };
           progress('running');
           const scan = gpx_scanner((count) => progress('points', count));
           const r = await run(['--conf', `--read=${gpx_path}`, opened.name],
@@ -546,7 +546,7 @@
       else
         waiting.resolve(data.result);
     },
-    call(message) {
+    call(message, transfer = []) {
       if (this.local)
         return this.local(message);
       if (!this.worker)
@@ -555,7 +555,7 @@
       return new Promise((resolve, reject) => {
         this.pending.set(id, { message, resolve, reject });
         if (this.worker)
-          this.worker.postMessage({ ...message, id });
+          this.worker.postMessage({ ...message, id }, this.ready ? transfer : []);
       });
     },
     // Ends the work in progress: a new worker takes the next runs.
@@ -914,7 +914,11 @@
     try {
       let r;
       try {
-        r = await tool.call({ op: 'open', file, name: state.arg });
+        // Read here and handed over: WebKit's workers cannot read a File
+        // made on the page.
+        const bytes = await file.arrayBuffer();
+        check_current(generation);
+        r = await tool.call({ op: 'open', bytes, name: state.arg }, [bytes]);
       } catch (e) {
         if (e instanceof Superseded)
           throw new Stale();

@@ -73,7 +73,7 @@ async function webkit_engine() {
     // The function's text and arguments, run as an async script.
     evaluate: (fn, ...args) => request('POST', `${at}/execute/async`, {
       script: `const done = arguments[arguments.length - 1];
-        (${fn}).apply(null, Array.from(arguments).slice(0, -1)).then(
+        Promise.resolve().then(() => (${fn}).apply(null, Array.from(arguments).slice(0, -1))).then(
           (v) => done({ v }), (e) => done({ e: String(e && e.stack || e) }));`,
       args,
     }).then((r) => {

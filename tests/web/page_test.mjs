@@ -197,7 +197,7 @@ async function check(engine, name, body) {
     console.log(`ok   ${engine.name}: ${name}`);
   } catch (e) {
     ++failures;
-    console.log(`FAIL ${engine.name}: ${name}\n${e.message}`);
+    console.log(`FAIL ${engine.name}: ${name}\n${e.message.slice(0, 3000)}`);
   }
 }
 
