@@ -13,6 +13,12 @@ inline constexpr char output_is_data_file[] =
     "error: output file '%s' is the data file itself, not overwriting it\n";
 inline constexpr char stdout_is_data_file[] =
     "error: standard output is the data file itself, not writing to it\n";
+inline constexpr char output_is_disk[] =
+    "error: output file '%s' is a disk device, not writing to it\n";
+inline constexpr char output_is_stdout[] =
+    "error: output file '%s' is also standard output, not writing to it\n";
+inline constexpr char replaced[] = "error: '%s' was replaced during the run, not writing to it\n";
+inline constexpr char error_reading[] = "error reading file '%s'\n";
 inline constexpr char error_writing[] = "error writing file '%s'\n";
 inline constexpr char error_writing_stdout[] = "error writing to standard output\n";
 inline constexpr char out_of_memory[] = "error: not enough memory for the log of '%s'\n";

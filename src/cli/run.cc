@@ -6,7 +6,9 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "cli/settings.h"
 #include "datafile/analyze.h"
 #include "datafile/device_conf.h"
+#include "datafile/layout.h"
 #include "datafile/track_point.h"
 #include "report/gpx.h"
 #include "report/help.h"
@@ -31,13 +34,19 @@ using file_ptr = std::unique_ptr<std::FILE, file_closer>;
 
 using sys::open_status;
 
-// Opens the data file (a regular file only) into file.
-open_status open_data_file(const char* path, bool update, file_ptr& file, sys::file_id& id)
+// An opening of the data file and what it is.
+struct data_opening {
+    file_ptr file;
+    sys::file_info info;
+    open_status status = open_status::cannot_open;
+};
+
+// Opens the data file (a regular file only), for reading or for update.
+void open_data_file(const char* path, bool update, data_opening& data)
 {
     std::FILE* stream = nullptr;
-    open_status status = sys::open_data_file(path, update, stream, id);
-    file.reset(stream);
-    return status;
+    data.status = sys::open_data_file(path, update, stream, data.info);
+    data.file.reset(stream);
 }
 
 // Prints the message that belongs to a failed opening of the data file.
@@ -46,6 +55,13 @@ int report_open_failure(open_status status, const char* path)
     std::fprintf(stderr, status == open_status::not_regular ? msg::not_valid : msg::error_opening,
                  path);
     return 1;
+}
+
+// The message for a failed read of the data file: a read error, or else what
+// the reader's failure means (a short file, no memory for the log).
+const char* read_failure(std::FILE* data, const char* otherwise)
+{
+    return std::ferror(data) ? msg::error_reading : otherwise;
 }
 
 // Flushes standard output and tells whether everything written to it arrived.
@@ -62,50 +78,120 @@ struct actions {
     bool help = false;
 };
 
-// True when path names the data file (also through a link).
-bool is_data_file(const char* path, const sys::file_id& data)
+// True when the regular file stream is on holds exactly the data file's bytes:
+// the data file by a route its identity does not show (a second mount, a
+// driver that numbers each spelling of a name anew), or a copy of it. Bytes
+// that cannot be read count as the same.
+bool holds_data_bytes(std::FILE* stream, const sys::file_info& info, const data_opening& data)
 {
-    sys::file_id id;
-    return sys::path_id(path, id) && id == data;
+    if (info.kind != sys::file_kind::regular || info.size != data.info.size || info.size == 0)
+        return false;
+    constexpr std::size_t chunk = 64 * 1024;
+    std::vector<unsigned char> mine(chunk), theirs(chunk);
+    for (std::int64_t at = 0; at < info.size; at += static_cast<std::int64_t>(chunk)) {
+        auto count = static_cast<std::size_t>(std::min<std::int64_t>(chunk, info.size - at));
+        if (!sys::read_bytes_at(stream, at, mine.data(), count) ||
+            !sys::read_bytes_at(data.file.get(), at, theirs.data(), count))
+            return true;
+        if (std::memcmp(mine.data(), theirs.data(), count) != 0)
+            return false;
+    }
+    return true;
 }
 
-// True when stream writes into the data file (a redirection onto it).
-bool writes_to_data_file(std::FILE* stream, const sys::file_id& data)
+// True when what is written to stream would land in the data file.
+bool writes_to_data_file(std::FILE* stream, const data_opening& data)
 {
-    sys::file_id id;
-    return sys::stream_id(stream, id) && id == data;
+    sys::file_info info;
+    return sys::stream_info(stream, info) &&
+           (info.id == data.info.id || holds_data_bytes(stream, info, data));
 }
 
-// Writes the log of data as a GPX document to the output path. Returns the
-// message for a failure, or nullptr.
-const char* write_gpx_file(const char* path, std::FILE* data, std::vector<track_point>& points)
+// Opens path read-only into data; true when standard error then writes into
+// it, so that nothing at all may be printed.
+bool open_and_check_stderr(const char* path, data_opening& data)
 {
-    file_ptr out(std::fopen(path, "w"));
-    if (!out)
-        return msg::error_opening;
-    // A document that failed halfway is not left behind under its name.
-    sys::file_id out_id;
-    bool known = sys::stream_id(out.get(), out_id);
-    auto discard = [&](const char* message) {
-        out.reset();
-        if (known)
-            sys::remove_regular_file(path, out_id);
-        return message;
-    };
-    if (read_track(data, points) != 0)
-        return discard(msg::out_of_memory);
-    print_track(out.get(), points);
-    // The last block is flushed here, not left to fclose: Wine's C library
-    // does not report a failed flush from fclose.
-    bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
-    if (std::fclose(out.release()) != 0 || !written)
-        return discard(msg::error_writing);
+    open_data_file(path, false, data);
+    return data.status == open_status::ok && writes_to_data_file(stderr, data);
+}
+
+// The data file's word, found by a parse that prints nothing, so that the
+// data file is known before the parser's own diagnostics are printed. The
+// parse runs on a copy of the words: the parser reorders them as it goes.
+const char* find_data_path(int argc, char** argv)
+{
+    std::vector<char*> words(argv, argv + argc);
+    words.push_back(nullptr);
+    opterr = 0;
+    optind = 0;
+    while (getopt_long(argc, words.data(), short_options, long_options, nullptr) != -1) {
+    }
+    return optind < argc ? words[optind] : nullptr;
+}
+
+// Why the opened output file may not be written, or nullptr: the data file
+// (also by its bytes), a disk, or the file standard output already writes.
+const char* output_refusal(std::FILE* out, const sys::output_file& target,
+                           const data_opening& data)
+{
+    if (target.info.id == data.info.id || holds_data_bytes(out, target.info, data))
+        return msg::output_is_data_file;
+    if (target.info.kind == sys::file_kind::disk_device)
+        return msg::output_is_disk;
+    sys::file_info standard;
+    if (target.info.kind == sys::file_kind::regular && sys::stream_info(stdout, standard) &&
+        standard.id == target.info.id)
+        return msg::output_is_stdout;
     return nullptr;
 }
 
-// The export: the log of data as a GPX document, to the output path or to
-// standard output. Returns the exit status for a failure, or 0.
-int export_tracks(const actions& act, std::FILE* data, const sys::file_id& data_id,
+// Writes points as a GPX document to the output path. The file is opened
+// without emptying it, checked, and only then emptied; a document that fails
+// or is interrupted halfway is not left behind. Returns the exit status.
+int write_gpx_file(const char* path, const std::vector<track_point>& points,
+                   const data_opening& data)
+{
+    std::FILE* stream = nullptr;
+    sys::output_file target;
+    if (sys::open_output(path, stream, target) != open_status::ok) {
+        std::fprintf(stderr, msg::error_opening, path);
+        return 1;
+    }
+    file_ptr out(stream);
+    if (const char* refusal = output_refusal(out.get(), target, data)) {
+        if (target.created)
+            sys::discard_output(target);
+        std::fprintf(stderr, refusal, path);
+        return 1;
+    }
+    if (!sys::truncate_output(target)) {
+        std::fprintf(stderr, msg::error_writing, path);
+        return 1;
+    }
+    sys::discard_on_interrupt(&target);
+    print_track(out.get(), points);
+    // The last block is flushed here, not left to fclose: Wine's C library
+    // does not report a failed flush from fclose. A document on the data
+    // file's own volume (the device) is synced, as the block is.
+    bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
+    if (written && target.info.id.volume == data.info.id.volume)
+        written = sys::sync_stream(out.get());
+    bool closed = std::fclose(out.release()) == 0;
+    if (!closed || !written)
+        sys::discard_output(target);
+    sys::discard_on_interrupt(nullptr);
+    if (!closed || !written) {
+        std::fprintf(stderr, msg::error_writing, path);
+        return 1;
+    }
+    return 0;
+}
+
+// The export: the log of the update opening as a GPX document, to the output
+// path or to standard output. The log is read before the output is opened,
+// so a log that cannot be read never empties an existing file. Returns the
+// exit status for a failure, or 0.
+int export_tracks(const actions& act, std::FILE* update, const data_opening& data,
                   const char* data_path)
 {
     if (!act.output_path && (act.conf || act.analyze)) {
@@ -113,25 +199,15 @@ int export_tracks(const actions& act, std::FILE* data, const sys::file_id& data_
         return 0;
     }
     std::vector<track_point> points;
-    if (!act.output_path) {
-        if (read_track(data, points) != 0) {
-            std::fprintf(stderr, msg::out_of_memory, data_path);
-            return 1;
-        }
-        print_track(stdout, points);
-        if (!stdout_ok()) {
-            std::fputs(msg::error_writing_stdout, stderr);
-            return 1;
-        }
-        return 0;
-    }
-    // Opening the data file itself for writing would empty it.
-    if (is_data_file(act.output_path, data_id)) {
-        std::fprintf(stderr, msg::output_is_data_file, act.output_path);
+    if (read_track(update, points) != 0) {
+        std::fprintf(stderr, read_failure(update, msg::out_of_memory), data_path);
         return 1;
     }
-    if (const char* failure = write_gpx_file(act.output_path, data, points)) {
-        std::fprintf(stderr, failure, failure == msg::out_of_memory ? data_path : act.output_path);
+    if (act.output_path)
+        return write_gpx_file(act.output_path, points, data);
+    print_track(stdout, points);
+    if (!stdout_ok()) {
+        std::fputs(msg::error_writing_stdout, stderr);
         return 1;
     }
     return 0;
@@ -142,10 +218,21 @@ int export_tracks(const actions& act, std::FILE* data, const sys::file_id& data_
 int run(int argc, char** argv)
 {
     sys::guard_standard_descriptors();
+    sys::ignore_file_size_limit();
     const char* program = argc > 0 ? argv[0] : "trekdump";
+
+    // The data file is opened read-only before anything is printed: a
+    // standard error that is the data file gets no message at all, not even
+    // one of the parser's. This opening stays open, and locked against other
+    // runs, until the block is on the device.
+    data_opening data;
+    const char* found = find_data_path(argc, argv);
+    if (found && open_and_check_stderr(found, data))
+        return 1;
 
     // First parse: syntax only; getopt_long prints its own diagnostic.
     opterr = 1;
+    optind = 0;
     int code;
     while ((code = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1)
         if (code == '?')
@@ -158,29 +245,27 @@ int run(int argc, char** argv)
         return 1;
     }
     const char* data_path = argv[optind];
-
+    if (data_path != found && open_and_check_stderr(data_path, data))
+        return 1;
+    if (data.status != open_status::ok)
+        return report_open_failure(data.status, data_path);
+    if (writes_to_data_file(stdout, data)) {
+        std::fputs(msg::stdout_is_data_file, stderr);
+        return 1;
+    }
+    // Another run on the same data file waits here until that run's block
+    // is written, and then reads it.
+    if (!sys::lock_data_file(data.file.get())) {
+        std::fprintf(stderr, msg::error_opening, data_path);
+        return 1;
+    }
     device_conf conf{};
-    {
-        file_ptr data;
-        sys::file_id id;
-        open_status status = open_data_file(data_path, false, data, id);
-        if (status != open_status::ok)
-            return report_open_failure(status, data_path);
-        // Nothing may be printed into the data file: a standard error that is
-        // the data file gets no message at all.
-        if (writes_to_data_file(stderr, id))
-            return 1;
-        if (writes_to_data_file(stdout, id)) {
-            std::fputs(msg::stdout_is_data_file, stderr);
-            return 1;
-        }
-        if (read_conf(data.get(), &conf) != 0) {
-            std::fprintf(stderr, msg::not_valid, data_path);
-            return 1;
-        }
+    if (read_conf(data.file.get(), &conf) != 0) {
+        std::fprintf(stderr, read_failure(data.file.get(), msg::not_valid), data_path);
+        return 1;
     }
 
-    // Second parse: the same words, now applied in command-line order.
+// Second parse: the same words, now applied in command-line order.
     actions act;
     opterr = 1;
     optind = 0;
@@ -225,18 +310,28 @@ int run(int argc, char** argv)
     if (act.conf)
         print_conf(stdout, conf);
 
-    file_ptr data;
-    sys::file_id data_id;
-    open_status status = open_data_file(data_path, true, data, data_id);
-    if (status != open_status::ok)
-        return report_open_failure(status, data_path);
+    // The update opening must still be the file the block was read from,
+    // checked on what is open: not another file renamed into its place, and
+    // not one emptied meanwhile.
+    data_opening update;
+    open_data_file(data_path, true, update);
+    if (update.status != open_status::ok)
+        return report_open_failure(update.status, data_path);
+    if (!(update.info.id == data.info.id)) {
+        std::fprintf(stderr, msg::replaced, data_path);
+        return 1;
+    }
+    if (update.info.size < layout::conf_block_end) {
+        std::fprintf(stderr, msg::not_valid, data_path);
+        return 1;
+    }
 
     if (act.read) {
-        if (int failed = export_tracks(act, data.get(), data_id, data_path))
+        if (int failed = export_tracks(act, update.file.get(), data, data_path))
             return failed;
     }
-    if (act.analyze && analyze(data.get(), stdout) != 0) {
-        std::fprintf(stderr, msg::not_valid, data_path);
+    if (act.analyze && analyze(update.file.get(), stdout) != 0) {
+        std::fprintf(stderr, read_failure(update.file.get(), msg::not_valid), data_path);
         return 1;
     }
 
@@ -245,14 +340,17 @@ int run(int argc, char** argv)
         std::fputs(msg::error_writing_stdout, stderr);
         return 1;
     }
-    if (write_conf(data.get(), &conf) != 0) {
-        std::fprintf(stderr, msg::not_valid, data_path);
-        return 1;
-    }
-    // The data file often lives on the device itself, unplugged as soon as
-    // the run returns: success only once the block is on it.
-    bool synced = sys::sync_stream(data.get());
-    if (std::fclose(data.release()) != 0 || !synced) {
+    // From the first byte of the block until it is synced no interrupt ends
+    // the run: the file keeps either the old block or the new one. The data
+    // file often lives on the device itself, unplugged as soon as the run
+    // returns: success only once the block is on it.
+    sys::hold_interrupts(true);
+    bool written = write_conf(update.file.get(), &conf) == 0;
+    bool synced = written && sys::sync_stream(update.file.get());
+    bool closed = std::fclose(update.file.release()) == 0;
+    data.file.reset();
+    sys::hold_interrupts(false);
+    if (!written || !synced || !closed) {
         std::fprintf(stderr, msg::error_writing, data_path);
         return 1;
     }

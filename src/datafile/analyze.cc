@@ -86,5 +86,6 @@ int analyze(std::FILE* file, std::FILE* out)
     track_point point;
     while (read_point(file, &point) == 0)
         check_record(point, sys::tell(file) - static_cast<std::int64_t>(layout::record_size), out);
-    return 0;
+    // A read error is no end of the log.
+    return std::ferror(file) ? -1 : 0;
 }

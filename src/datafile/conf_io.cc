@@ -74,6 +74,10 @@ int read_conf(std::FILE* file, device_conf* conf)
             member = static_cast<member_type>(get_le(bytes, where.width));
         return true;
     };
+    unsigned char head[sizeof layout::xml_declaration - 1];
+    if (read_at(file, 0, head, sizeof head) &&
+        std::memcmp(head, layout::xml_declaration, sizeof head) == 0)
+        return -1;
     if (!visit_fields(*conf, read_field))
         return -1;
     terminate_password(conf->password);

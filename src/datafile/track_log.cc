@@ -115,6 +115,11 @@ int read_track(std::FILE* file, std::vector<track_point>& points)
                 got < block.size())
                 break;
         }
+        // A read error is no end of the log: the caller learns of it.
+        if (std::ferror(file)) {
+            points = std::vector<track_point>();
+            return -1;
+        }
     } catch (const std::bad_alloc&) {
         points = std::vector<track_point>();
         return -1;

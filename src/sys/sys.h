@@ -1,7 +1,7 @@
 // The system calls that differ between POSIX and Windows, behind one small
-// interface: the standard descriptors, the data file's opening, the identity
-// of files, syncing, removal of a partial output file, huge pages and 64-bit
-// positions.
+// interface: the standard descriptors, the data file's opening and lock, the
+// identity of files, the GPX output's opening and cleanup, signals, syncing,
+// huge pages and 64-bit positions.
 // sys_posix.cc and sys_windows.cc implement it; CMake builds one of them.
 #pragma once
 
@@ -30,26 +30,78 @@ struct file_id {
 // file the run opens can take their numbers.
 void guard_standard_descriptors();
 
+// What kind of file a stream reaches.
+enum class file_kind { regular, disk_device, other };
+
+// What an open file is: its identity, kind and size in bytes.
+struct file_info {
+    file_id id;
+    file_kind kind = file_kind::other;
+    std::int64_t size = 0;
+};
+
 enum class open_status { ok, cannot_open, not_regular };
 
 // Opens the data file as a binary stream, for reading or for update, and
-// gives its identity. Only a regular disk file is handed out; a directory,
+// tells what it is. Only a regular disk file is handed out; a directory,
 // FIFO or device gives not_regular, without waiting for a writer.
-open_status open_data_file(const char* path, bool update, std::FILE*& file, file_id& id);
+open_status open_data_file(const char* path, bool update, std::FILE*& file, file_info& info);
 
-// The identity of the file an open stream writes to; false when the stream
-// has no file behind it that could be the data file.
-bool stream_id(std::FILE* stream, file_id& id);
+// What the file an open stream is on is; false when the stream has no file
+// behind it that could be the data file (a pipe, a terminal).
+bool stream_info(std::FILE* stream, file_info& info);
 
-// The identity of the file path names (links followed); false when there is none.
-bool path_id(const char* path, file_id& id);
+// Reads size bytes at offset from the file stream is open on, also when the
+// stream was opened for writing only; the stream's position is left alone.
+// False when they cannot be read.
+bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size);
+
+// Takes an exclusive lock on the open data file between runs, waiting while
+// another run holds it. True also where the file system has no locks.
+bool lock_data_file(std::FILE* stream);
+
+// The GPX output file while it is written: a second handle on it is kept, so
+// that it can be emptied and removed even from a signal handler.
+class output_file {
+public:
+    output_file() = default;
+    output_file(const output_file&) = delete;
+    output_file& operator=(const output_file&) = delete;
+    ~output_file();
+
+    file_info info;
+    bool created = false;  // the file did not exist before this run
+    const char* path = nullptr;
+    std::intptr_t keeper = -1;  // the second handle
+};
+
+// Opens path for writing as a text stream without emptying it; a missing
+// file is created. Nothing of an existing file has changed yet.
+open_status open_output(const char* path, std::FILE*& file, output_file& out);
+
+// Empties the opened output file before the document is written into it.
+bool truncate_output(const output_file& out);
+
+// Leaves no partial document behind: the output file is emptied, and removed
+// when this run created it and the path still names it (a link, a device and
+// a FIFO are never removed).
+void discard_output(const output_file& out);
+
+// While out is set, an interrupt (SIGINT, SIGTERM, SIGHUP, SIGPIPE; Ctrl+C on
+// Windows) discards the output and ends the run with the signal's own status.
+// nullptr restores the signals as they were.
+void discard_on_interrupt(const output_file* out);
+
+// Holds interrupts back while the configuration block is written and
+// synced, so that a run leaves either the old block or the new one; a held
+// interrupt takes effect when hold is false again.
+void hold_interrupts(bool hold);
+
+// An over-large file is an ordinary write error, not a signal that ends the run.
+void ignore_file_size_limit();
 
 // Flushes the stream and waits until its file's bytes are on the device.
 bool sync_stream(std::FILE* stream);
-
-// Removes path when it names the regular file id itself, not through a link:
-// a device, a FIFO, a link and what it points to are never removed.
-void remove_regular_file(const char* path, const file_id& id);
 
 // Asks the system to back the untouched memory of [begin, begin + size) with
 // huge pages where it has them.
