@@ -135,8 +135,8 @@
   // The configuration block: the probes for valid values and current choices
   // run on it alone, not on the whole file.
   const block_size = 1024;
-  // The GPX document is kept (as a Blob) up to this size for the downloads.
-  const gpx_keep_limit = 1024 * 1024 * 1024;
+  // The largest GPX document the page offers as a download.
+  const gpx_size_limit = 1024 * 1024 * 1024;
   // At most this many points are kept for the drawing; beyond, every second,
   // fourth, ... point is.
   const drawing_points = 1 << 21;
@@ -180,7 +180,8 @@
         const node = fs.lookupPath(path).node;
         node.stream_ops = Object.assign({}, node.stream_ops, {
           write: (stream, heap, offset, length) => {
-            sink(new Uint8Array(heap.buffer, heap.byteOffset + offset, length).slice());
+            // A view of the module's memory, valid during the call only.
+            sink(new Uint8Array(heap.buffer, heap.byteOffset + offset, length));
             return length;
           },
         });
@@ -217,13 +218,21 @@
             { [opened.name]: opened.bytes }, { [gpx_path]: scan.feed }, false);
           return { ...r, scan: r.status === 0 ? scan.finish() : null };
         }
+        case 'gpx': {
+          const collect = gpx_collector(message.ranges);
+          const r = await run([`--read=${gpx_path}`, opened.name], { [opened.name]: opened.bytes },
+            { [gpx_path]: collect.feed }, false);
+          if (r.status !== 0)
+            throw new Error(cp850(r.stderr));
+          return collect.finish();
+        }
         case 'track_header': {
           // The track's own document, of which the header is kept.
           const kept = [];
           let size = 0;
           const keep = (chunk) => {
             if (size < 4096)
-              kept.push(chunk.subarray(0, 4096 - size));
+              kept.push(chunk.slice(0, 4096 - size));
             size += chunk.length;
           };
           const r = await run([], { [opened.name]: opened.bytes }, { [gpx_path]: keep }, false,
@@ -239,6 +248,55 @@
       }
       throw new Error(`unknown operation ${message.op}`);
     };
+  }
+
+  // The listing and the help text are in code page 850; the browsers'
+  // decoders do not know it. Its upper 128 characters:
+  const cp850_upper =
+    'ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜø£Ø×ƒáíóúñÑªº¿®¬½¼¡«»░▒▓│┤ÁÂÀ©╣║╗╝¢¥┐' +
+    '└┴┬├─┼ãÃ╚╔╩╦╠═╬¤ðÐÊËÈıÍÎÏ┘┌█▄¦Ì▀ÓßÔÒõÕµþÞÚÛÙýÝ¯´\u00ad±‗¾¶§÷¸°¨·¹³²■\u00a0';
+
+  function cp850(bytes) {
+    let text = '';
+    for (const b of bytes)
+      text += b < 0x80 ? String.fromCharCode(b) : cp850_upper[b - 0x80];
+    return text;
+  }
+
+  // Keeps the bytes of the document within ranges (ascending [from, to)
+  // offsets; all of it without ranges) as a Blob, handed over in large parts,
+  // which the browser may hold outside the page.
+  function gpx_collector(ranges) {
+    const parts = [];
+    let pending = [];
+    let pending_size = 0;
+    let at = 0;
+    let next = 0;
+    function keep(bytes) {
+      pending.push(bytes);
+      pending_size += bytes.length;
+      if (pending_size >= 16 << 20) {
+        parts.push(new Blob(pending));
+        pending = [];
+        pending_size = 0;
+      }
+    }
+    function feed(chunk) {
+      const end = at + chunk.length;
+      if (!ranges) {
+        keep(chunk.slice());
+      } else {
+        for (; next < ranges.length && ranges[next][0] < end; ++next) {
+          const [from, to] = ranges[next];
+          keep(chunk.slice(Math.max(from, at) - at, Math.min(to, end) - at));
+          if (to > end)
+            break;
+        }
+      }
+      at = end;
+    }
+    const finish = () => new Blob([...parts, ...pending], { type: 'application/gpx+xml' });
+    return { feed, finish };
   }
 
   function concat(chunks) {
@@ -259,10 +317,10 @@
   };
 
   // Reads the tool's GPX document as it is written, line by line, without
-  // holding it as text: the points, the tracks as the tool divided them
-  // (their first point, points, times, length and byte range), the push log
-  // points (byte range, time, position) and the coordinates for the drawing.
-  // The document itself is kept as a Blob for the downloads.
+  // holding it: the points, the tracks as the tool divided them (their first
+  // point, points, times, length and byte range), the push log points (byte
+  // range, time, position) and the coordinates for the drawing. The downloads
+  // run the export again and keep the byte ranges they need.
   function gpx_scanner(report_points) {
     const tracks = [];
     const wpt_offsets = [];
@@ -283,10 +341,6 @@
     let carry = null;
     let base = 0;  // the document offset of the buffer's first byte
     let total = 0;
-    let parts = [];
-    let pending = [];
-    let pending_size = 0;
-    let kept = true;
     let cursor = 0;
 
     // A coordinate's text ("-9.1758514") as the stored integer; cursor ends
@@ -392,27 +446,8 @@
       }
     }
 
-    function keep(chunk) {
-      total += chunk.length;
-      if (!kept)
-        return;
-      if (total > gpx_keep_limit) {
-        kept = false;
-        parts = pending = [];
-        return;
-      }
-      pending.push(chunk);
-      pending_size += chunk.length;
-      // Handed over in large Blobs, which the browser may hold outside the page.
-      if (pending_size >= 16 << 20) {
-        parts.push(new Blob(pending));
-        pending = [];
-        pending_size = 0;
-      }
-    }
-
     function feed(chunk) {
-      keep(chunk);
+      total += chunk.length;
       const b = carry ? concat([carry, chunk]) : chunk;
       let s = 0;
       for (let nl = b.indexOf(10); nl >= 0; nl = b.indexOf(10, s)) {
@@ -442,7 +477,6 @@
         t.pushes = t.start === null ? 0 : below(t.end + 1) - below(t.start);
       return {
         points, tracks, first_time, last_time, size: total,
-        gpx: kept ? new Blob([...parts, ...pending], { type: 'application/gpx+xml' }) : null,
         wpt_offsets: Float64Array.from(wpt_offsets), wpt_times: Float64Array.from(wpt_times),
         wpt_end, gpx_end, wpt_xy: Float32Array.from(wpt_xy),
         drawing: drawing.slice(0, 2 * stored), stride,
@@ -571,19 +605,6 @@
   // byte, and every file of the folder afterwards.
   const run = (args, files = {}) => tool.call({ op: 'run', args: args.map(String), files });
   window.trekdump = { run };
-
-  // The listing and the help text are in code page 850; the browsers'
-  // decoders do not know it. Its upper 128 characters:
-  const cp850_upper =
-    'ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜø£Ø×ƒáíóúñÑªº¿®¬½¼¡«»░▒▓│┤ÁÂÀ©╣║╗╝¢¥┐' +
-    '└┴┬├─┼ãÃ╚╔╩╦╠═╬¤ðÐÊËÈıÍÎÏ┘┌█▄¦Ì▀ÓßÔÒõÕµþÞÚÛÙýÝ¯´\u00ad±‗¾¶§÷¸°¨·¹³²■\u00a0';
-
-  function cp850(bytes) {
-    let text = '';
-    for (const b of bytes)
-      text += b < 0x80 ? String.fromCharCode(b) : cp850_upper[b - 0x80];
-    return text;
-  }
 
   const setting_fields = Object.entries(texts.fields).map(([name, label]) =>
     ({ name, label, listing: listing_labels[name] }));
@@ -952,11 +973,11 @@
     }
   }
 
-  function download_gpx() {
+  async function download_gpx() {
     const scan = state.scan;
-    if (!scan.gpx)
+    if (scan.size > gpx_size_limit)
       return show_message(texts.gpx_too_large(state.name, Math.round(scan.size / 1e6)));
-    offer(scan.gpx, 'tracks.gpx');
+    offer(await tool.call({ op: 'gpx' }), 'tracks.gpx');
   }
 
   // The track alone: the header of the tool's document for its points (the
@@ -965,16 +986,15 @@
   async function download_track() {
     const scan = state.scan;
     const t = state.selected;
-    if (!scan.gpx)
-      return show_message(texts.gpx_too_large(state.name, Math.round(scan.size / 1e6)));
     const header = await tool.call({ op: 'track_header', first: t.first, count: t.count });
-    const parts = [header];
+    const ranges = [];
     const n = scan.wpt_offsets.length;
     for (let i = 0; i < n; ++i)
       if (t.start !== null && scan.wpt_times[i] >= t.start && scan.wpt_times[i] <= t.end)
-        parts.push(scan.gpx.slice(scan.wpt_offsets[i], i + 1 < n ? scan.wpt_offsets[i + 1] : scan.wpt_end));
-    parts.push(scan.gpx.slice(t.from, t.to), scan.gpx.slice(scan.gpx_end));
-    offer(new Blob(parts, { type: 'application/gpx+xml' }), `track-${t.number}.gpx`);
+        ranges.push([scan.wpt_offsets[i], i + 1 < n ? scan.wpt_offsets[i + 1] : scan.wpt_end]);
+    ranges.push([t.from, t.to], [scan.gpx_end, scan.size]);
+    const rest = await tool.call({ op: 'gpx', ranges });
+    offer(new Blob([header, rest], { type: 'application/gpx+xml' }), `track-${t.number}.gpx`);
   }
 
   async function analyze() {

@@ -106,16 +106,28 @@ export function launch(name) {
 }
 
 // The page's downloads, caught in the page: each click on a download link is
-// kept as { name, bytes (base64) } in window.test_downloads instead.
-export function catch_downloads(engine) {
-  return engine.evaluate(async () => {
+// kept as { name, bytes (base64) } in window.test_downloads instead, or as
+// { name, size } when only sizes are wanted.
+export function catch_downloads(engine, sizes_only = false) {
+  return engine.evaluate(async (sizes_only) => {
     window.test_downloads = [];
+    window.test_blobs = new Map();
+    const create = URL.createObjectURL;
+    URL.createObjectURL = (blob) => {
+      const url = create(blob);
+      window.test_blobs.set(url, blob);
+      return url;
+    };
     document.addEventListener('click', (e) => {
       const link = e.target.closest?.('a[download]');
       if (!link)
         return;
       e.preventDefault();
       const name = link.download;
+      if (sizes_only) {
+        window.test_downloads.push({ name, size: window.test_blobs.get(link.href).size });
+        return;
+      }
       window.test_downloads.push(fetch(link.href).then((r) => r.arrayBuffer()).then((b) => {
         const bytes = new Uint8Array(b);
         let text = '';
@@ -124,5 +136,35 @@ export function catch_downloads(engine) {
         return { name, bytes: btoa(text) };
       }));
     }, true);
-  });
+  }, sizes_only);
+}
+
+// The memory of a process and all its descendants, in bytes: the sum of their
+// proportional set sizes (shared pages counted once over all).
+export function tree_memory(pid) {
+  const children = new Map();
+  const processes = new Map();
+  for (const entry of fs.readdirSync('/proc')) {
+    if (!/^\d+$/.test(entry))
+      continue;
+    try {
+      const stat = fs.readFileSync(`/proc/${entry}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      const parent = Number(fields[1]);
+      if (!children.has(parent))
+        children.set(parent, []);
+      children.get(parent).push(Number(entry));
+      processes.set(Number(entry), entry);
+    } catch {}
+  }
+  let total = 0;
+  for (const todo = [pid]; todo.length;) {
+    const p = todo.pop();
+    try {
+      if (processes.has(p))
+        total += 1024 * Number(/^Pss:\s+(\d+)/m.exec(fs.readFileSync(`/proc/${p}/smaps_rollup`, 'utf8'))[1]);
+    } catch {}
+    todo.push(...(children.get(p) ?? []));
+  }
+  return total;
 }
