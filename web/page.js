@@ -339,7 +339,7 @@
     let wpt_end = 0;
     let gpx_end = 0;
     let carry = null;
-    let base = 0;  // the document offset of the buffer's first byte
+    let base = 0;  // the document offset of the first byte of the lines read
     let total = 0;
     let cursor = 0;
 
@@ -446,16 +446,29 @@
       }
     }
 
+    // Lines in the chunk (a view of the module's memory) are read where they
+    // stand; only a line cut at the chunk's end is copied and joined.
     function feed(chunk) {
+      const chunk_start = total;
       total += chunk.length;
-      const b = carry ? concat([carry, chunk]) : chunk;
       let s = 0;
-      for (let nl = b.indexOf(10); nl >= 0; nl = b.indexOf(10, s)) {
-        line(b, s, nl + 1);
+      if (carry) {
+        const nl = chunk.indexOf(10);
+        if (nl < 0) {
+          carry = concat([carry, chunk]);
+          return;
+        }
+        base = chunk_start - carry.length;
+        const joined = concat([carry, chunk.subarray(0, nl + 1)]);
+        line(joined, 0, joined.length);
         s = nl + 1;
       }
-      carry = s < b.length ? b.slice(s) : null;
-      base += s;
+      base = chunk_start;
+      for (let nl = chunk.indexOf(10, s); nl >= 0; nl = chunk.indexOf(10, s)) {
+        line(chunk, s, nl + 1);
+        s = nl + 1;
+      }
+      carry = s < chunk.length ? chunk.slice(s) : null;
     }
 
     function finish() {
@@ -604,7 +617,7 @@
   // (name to Uint8Array). Resolves to the exit status, both streams byte for
   // byte, and every file of the folder afterwards.
   const run = (args, files = {}) => tool.call({ op: 'run', args: args.map(String), files });
-  window.trekdump = { run };
+  window.trekdump = { run, get runs_in() { return tool.local ? 'page' : 'worker'; } };
 
   const setting_fields = Object.entries(texts.fields).map(([name, label]) =>
     ({ name, label, listing: listing_labels[name] }));

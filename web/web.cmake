@@ -17,6 +17,7 @@ set_target_properties(trekdump_web PROPERTIES
 target_link_options(trekdump_web PRIVATE
   -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=create_trekdump -sINVOKE_RUN=0
   -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker
+  -sTOTAL_STACK=1MB -sINITIAL_MEMORY=2MB
   -sEXPORTED_RUNTIME_METHODS=callMain,ccall,FS
   -sEXPORTED_FUNCTIONS=_main,_trekdump_track_gpx -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
