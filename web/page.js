@@ -956,7 +956,7 @@
       } catch (e) {
         if (e instanceof Superseded)
           throw new Stale();
-        if (/memory|allocation|Array buffer/i.test(String(e)))
+        if (/memory|allocation|Array buffer|OOM/i.test(String(e)))
           throw new Error(texts.out_of_memory(file.name, Math.round(file.size / 1e6)));
         throw e;
       }

@@ -407,7 +407,8 @@ try {
     engine.page?.on('request', (r) => requests.push(r.url()));
     try {
       await test_engine(engine, `file://${page_html}`);
-      await check(engine, 'the page loads nothing from outside and raises no error', async () => {
+      await check(engine, 'the tool runs in a worker; nothing loaded from outside, no error', async () => {
+        assert.equal(await engine.evaluate(() => window.trekdump.runs_in), 'worker');
         assert.deepEqual(requests.filter((url) => !/^(file|data|blob):/.test(url)), []);
         assert.deepEqual(engine.errors, []);
       });
