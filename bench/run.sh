@@ -2,7 +2,8 @@
 # The export benchmark: builds Release, writes a data file of N points
 # (default 1,000,000), then times the export to a file side by side with cp of
 # the resulting GPX file (the I/O floor), and measures the export's peak
-# memory. Usage: bench/run.sh [POINTS] [RUNS]
+# memory. It prints both medians and their ratio; the ratio is what compares
+# across machines. Usage: bench/run.sh [POINTS] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 points="${1:-1000000}"

@@ -21,6 +21,8 @@ inline constexpr char replaced[] = "error: '%s' was replaced during the run, not
 inline constexpr char error_reading[] = "error reading file '%s'\n";
 inline constexpr char error_writing[] = "error writing file '%s'\n";
 inline constexpr char error_writing_stdout[] = "error writing to standard output\n";
+inline constexpr char argument_not_unicode[] =
+    "error: argument '%s' has a character that is not valid Unicode, not passing it on\n";
 inline constexpr char out_of_memory[] = "error: not enough memory for the log of '%s'\n";
 
 }  // namespace msg

@@ -1,13 +1,15 @@
 // The system calls that differ between POSIX and Windows, behind one small
-// interface: the standard descriptors, the data file's opening and lock, the
-// identity of files, the GPX output's opening and cleanup, signals, syncing,
-// huge pages and 64-bit positions.
+// interface: the command line's words, the standard descriptors, the data
+// file's opening and lock, the identity of files, the GPX output's opening
+// and cleanup, signals, syncing, huge pages and 64-bit positions. Paths are
+// UTF-8 on every system.
 // sys_posix.cc and sys_windows.cc implement it; CMake builds one of them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace sys {
 
@@ -24,6 +26,13 @@ struct file_id {
                (volume == other.volume || volume == 0 || other.volume == 0);
     }
 };
+
+// Makes argv the command line's words in UTF-8, the form every path and value
+// of the run takes. Where the system hands them out in UTF-16 (Windows), they
+// are read anew from there; a word with a character that UTF-8 cannot carry
+// (an unpaired surrogate) gives false, with that word in refused, U+FFFD in
+// the character's place. The words live until the process ends.
+bool utf8_arguments(int& argc, char**& argv, std::string& refused);
 
 // Opens each of descriptors 0, 1 and 2 that is closed on the null device, in
 // the mode that makes its use fail (0 for writing, 1 and 2 for reading), so no

@@ -86,6 +86,12 @@ sigset_t interrupt_set()
 
 }  // namespace
 
+// The words arrive as the bytes they were given as.
+bool utf8_arguments(int&, char**&, std::string&)
+{
+    return true;
+}
+
 void guard_standard_descriptors()
 {
     for (int fd = 0; fd <= 2; ++fd) {

@@ -1,6 +1,9 @@
 // The system interface on Windows (MinGW-w64): files are identified by the
 // volume serial number and file index of an open handle, since st_ino is 0
-// for every file there.
+// for every file there. The command line is read in UTF-16 and every path
+// goes to the system in UTF-16, absolute and with the \\?\ prefix: no name
+// passes through the ANSI code page (whose best fit turns α into a) and no
+// path stops at 260 characters.
 #include "sys/sys.h"
 
 #include <fcntl.h>
@@ -10,6 +13,18 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <vector>
+
+// The C runtime's own split of the UTF-16 command line into words, the same
+// split that gives main its argv (msvcrt.dll).
+extern "C" {
+struct msvcrt_startup_info {
+    int new_mode;
+};
+int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand_wildcards,
+                   msvcrt_startup_info* info);
+}
 
 namespace sys {
 
@@ -53,13 +68,73 @@ bool unnamed_file_info(HANDLE handle, file_info& info)
     return true;
 }
 
-// True for a name in the device namespace (NUL, CON, COM1, \\.\pipe\x):
-// such a file is never opened, since opening some devices already acts on them.
-bool names_device(const char* path)
+// A word of UTF-16 as UTF-8; nothing when it holds an unpaired surrogate,
+// unless lenient, which puts U+FFFD in its place.
+std::optional<std::string> to_utf8(const wchar_t* word, bool lenient)
 {
-    char full[MAX_PATH];
-    DWORD length = ::GetFullPathNameA(path, sizeof full, full, nullptr);
-    return length >= 4 && length < sizeof full && std::strncmp(full, "\\\\.\\", 4) == 0;
+    DWORD flags = lenient ? 0 : WC_ERR_INVALID_CHARS;
+    int size = ::WideCharToMultiByte(CP_UTF8, flags, word, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (::WideCharToMultiByte(CP_UTF8, flags, word, -1, bytes.data(), size, nullptr, nullptr) !=
+        size)
+        return std::nullopt;
+    bytes.pop_back();  // the terminating NUL
+    return bytes;
+}
+
+constexpr wchar_t device_prefix[] = LR"(\\.\)";
+
+// The path as the system takes it: UTF-16, made absolute, and with the prefix
+// \\?\ (\\?\UNC\ for a share), which lifts the 260-character limit and
+// passes the name on as it is. A name in the device namespace (NUL, CON,
+// COM1, \\.\pipe\x) comes back as the system names it, \\.\NUL. Nothing
+// when path is not valid UTF-8 or the system cannot make it absolute.
+std::optional<std::wstring> system_path(const char* path)
+{
+    int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (size <= 0)
+        return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), size) != size)
+        return std::nullopt;
+    DWORD full_size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (full_size == 0)
+        return std::nullopt;
+    std::wstring full(full_size, L'\0');
+    DWORD length = ::GetFullPathNameW(wide.c_str(), full_size, full.data(), nullptr);
+    if (length == 0 || length >= full_size)
+        return std::nullopt;
+    full.resize(length);
+    if (full.starts_with(LR"(\\?\)") || full.starts_with(device_prefix))
+        return full;
+    if (full.starts_with(LR"(\\)"))
+        return LR"(\\?\UNC\)" + full.substr(2);
+    return LR"(\\?\)" + full;
+}
+
+// True for a name in the device namespace: such a file is never opened, since
+// opening some devices already acts on them.
+bool names_device(const std::wstring& path)
+{
+    return path.starts_with(device_prefix);
+}
+
+// Whether the handle is a regular file on a disk, and what it is: not_regular
+// for a folder, a device, the console or a pipe; cannot_open when the system
+// cannot tell, which is never taken for "not the data file".
+open_status regular_file_info(HANDLE handle, file_info& info)
+{
+    DWORD type = ::GetFileType(handle);
+    if (type == FILE_TYPE_UNKNOWN && ::GetLastError() != NO_ERROR)
+        return open_status::cannot_open;
+    if (type != FILE_TYPE_DISK)
+        return open_status::not_regular;
+    DWORD attributes;
+    if (!disk_file_info(handle, info, attributes))
+        return open_status::cannot_open;
+    return info.kind == file_kind::regular ? open_status::ok : open_status::not_regular;
 }
 
 HANDLE handle_of(std::FILE* stream)
@@ -69,15 +144,43 @@ HANDLE handle_of(std::FILE* stream)
 
 // Opens path without asking for any access, folders too; flags may add
 // FILE_FLAG_OPEN_REPARSE_POINT to open a link itself.
-handle_ptr open_for_info(const char* path, DWORD flags)
+handle_ptr open_for_info(const std::wstring& path, DWORD flags)
 {
-    HANDLE handle = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags,
-                                  nullptr);
+    HANDLE handle = ::CreateFileW(path.c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
     return handle_ptr(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
 }  // namespace
+
+bool utf8_arguments(int& argc, char**& argv, std::string& refused)
+{
+    int count = 0;
+    wchar_t** wide = nullptr;
+    wchar_t** env = nullptr;
+    msvcrt_startup_info info{0};
+    // The ANSI words main was given are never a fallback: their look-alikes
+    // could name another file.
+    if (::__wgetmainargs(&count, &wide, &env, 0, &info) != 0 || !wide)
+        return false;
+    static std::vector<std::string> words;
+    static std::vector<char*> pointers;
+    for (int i = 0; i < count; ++i) {
+        std::optional<std::string> word = to_utf8(wide[i], false);
+        if (!word) {
+            refused = to_utf8(wide[i], true).value_or("");
+            return false;
+        }
+        words.push_back(*word);
+    }
+    for (std::string& word : words)
+        pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    argc = count;
+    argv = pointers.data();
+    return true;
+}
 
 void guard_standard_descriptors()
 {
@@ -98,18 +201,20 @@ open_status open_data_file(const char* path, bool update, std::FILE*& file, file
 {
     // Folders open too (backup semantics), so that they are told apart from
     // missing files as on other systems.
-    if (names_device(path))
+    std::optional<std::wstring> name = system_path(path);
+    if (!name)
+        return open_status::cannot_open;
+    if (names_device(*name))
         return open_status::not_regular;
     DWORD access = GENERIC_READ | (update ? GENERIC_WRITE : 0);
-    HANDLE handle = ::CreateFileA(path, access,
+    HANDLE handle = ::CreateFileW(name->c_str(), access,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return open_status::cannot_open;
-    DWORD attributes = 0;
-    if (!disk_file_info(handle, info, attributes) || info.kind != file_kind::regular) {
+    if (open_status kind = regular_file_info(handle, info); kind != open_status::ok) {
         ::CloseHandle(handle);
-        return open_status::not_regular;
+        return kind;
     }
     int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(handle),
                                (update ? _O_RDWR : _O_RDONLY) | _O_BINARY);
@@ -181,30 +286,35 @@ open_status open_output(const char* path, std::FILE*& file, output_file& out)
     // Created when missing (and then known to be this run's own), else opened
     // as it is: never emptied before it is known not to be the data file.
     constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    bool device = names_device(path);
+    std::optional<std::wstring> name = system_path(path);
+    if (!name)
+        return open_status::cannot_open;
+    bool device = names_device(*name);
     HANDLE handle = INVALID_HANDLE_VALUE;
     for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 2 && !device; ++attempt) {
-        handle = ::CreateFileA(path, GENERIC_WRITE, share, nullptr, CREATE_NEW,
+        handle = ::CreateFileW(name->c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         out.created = handle != INVALID_HANDLE_VALUE;
         if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
             break;
         if (handle == INVALID_HANDLE_VALUE)
-            handle = ::CreateFileA(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+            handle = ::CreateFileW(name->c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (device)
-        handle = ::CreateFileA(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+        handle = ::CreateFileW(name->c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return open_status::cannot_open;
     out.path = path;
-    DWORD attributes;
     if (device)
         out.info.kind = ::GetFileType(handle) == FILE_TYPE_DISK ? file_kind::disk_device
                                                                  : file_kind::other;
-    else if (!disk_file_info(handle, out.info, attributes))
-        out.info.kind = file_kind::other;
+    else if (regular_file_info(handle, out.info) == open_status::cannot_open) {
+        // Unknown, it might be the data file: nothing is written into it.
+        ::CloseHandle(handle);
+        return open_status::cannot_open;
+    }
     HANDLE keeper = INVALID_HANDLE_VALUE;
     ::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &keeper, 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
@@ -241,16 +351,21 @@ void discard_output(const output_file& out)
     truncate_output(out);
     if (!out.created)
         return;
+    // Ctrl+C runs its handler on a thread of its own, where the path may be
+    // converted anew.
+    std::optional<std::wstring> name = system_path(out.path);
+    if (!name)
+        return;
     file_info found;
     DWORD attributes = 0;
     {
-        handle_ptr handle = open_for_info(out.path, FILE_FLAG_OPEN_REPARSE_POINT);
+        handle_ptr handle = open_for_info(*name, FILE_FLAG_OPEN_REPARSE_POINT);
         if (!handle || !disk_file_info(handle.get(), found, attributes))
             return;
     }
     if (!(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
         found.id == out.info.id)
-        ::DeleteFileA(out.path);
+        ::DeleteFileW(name->c_str());
 }
 
 namespace {

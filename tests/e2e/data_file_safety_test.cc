@@ -78,6 +78,10 @@ TEST_F(DataFileSafety, ReportsNeverLandInTheDataFile)
         {"--read=nodir/x.gpx NVPIPE.DAT", "2>>NVPIPE.DAT", 1, "", unchanged},
         {"NVPIPE.DAT", "2>>NVPIPE.DAT", 1, "", unchanged},
         {"--conf NVPIPE.DAT", "1<>NVPIPE.DAT 2>>NVPIPE.DAT", 1, "", unchanged},
+        // The parser's own diagnostics go nowhere near it either.
+        {"--bogus NVPIPE.DAT", "2<>NVPIPE.DAT", 1, "", unchanged},
+        {"--set NVPIPE.DAT", "2>>NVPIPE.DAT", 1, "", unchanged},
+        {"-x NVPIPE.DAT", "2>>NVPIPE.DAT", 1, "", unchanged},
     };
     for (const row& r : rows) {
         ASSERT_TRUE(with_unknown_record().write(dir.file("NVPIPE.DAT")));
@@ -129,6 +133,164 @@ TEST_F(DataFileSafety, FailedSyncOfTheDataFileIsAnError)
     shell_result result = run("export ASAN_OPTIONS=detect_leaks=0;", "NVPIPE.DAT", "", inject);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "error writing file 'NVPIPE.DAT'\n");
+}
+
+// A log whose GPX is larger than a kilobyte.
+datafile_builder with_many_points()
+{
+    datafile_builder data = unnormalised();
+    for (int i = 0; i < 100; ++i)
+        data.add_point(i == 0, pack_time(2008, 8, 17, 6, 0, i % 60), 476603413, 91758514, 398);
+    return data;
+}
+
+datafile_builder with_setting(datafile_builder data, layout::field where, unsigned long value)
+{
+    data.set(where, value);
+    return data;
+}
+
+// Races, signals, I/O errors and aliases: each guard is checked on the file
+// really written. A race is made certain with strace, which holds one call of
+// the tool (delay_enter) until the change meanwhile is done: the change waits
+// until the trace shows that call entered.
+TEST_F(DataFileSafety, FailsClosed)
+{
+    if (run_bash("strace -o /dev/null -e inject=getpid:error=EIO true").status != 0)
+        GTEST_SKIP() << "strace with fault injection is not available here";
+    const auto plain = with_many_points().bytes();
+    const auto rewrite = rewritten(with_many_points());
+    const auto contrast = rewritten(with_setting(with_many_points(), layout::contrast, 210));
+    const auto both = rewritten(
+        with_setting(with_setting(with_many_points(), layout::contrast, 210), layout::log_mode, 3));
+    const std::string hold = ":delay_enter=1500000:when=";
+    const std::string out_write = "-P \"$PWD/o.gpx\" -e trace=write -e inject=write" + hold + "1";
+    const std::string data_open = "-P NVPIPE.DAT -e trace=openat -e inject=openat" + hold + "2";
+    const std::string data_write =
+        "-P \"$PWD/NVPIPE.DAT\" -e trace=write -e inject=write" + hold + "1";
+    const std::string data_read = "-P \"$PWD/NVPIPE.DAT\" -e trace=read -e inject=read:error=EIO";
+    struct row {
+        std::string setup, args, redirs, trace, meanwhile;
+        int status;
+        std::string err;
+        const std::vector<unsigned char>* data;  // nullptr: the check alone tells
+        std::string check;                       // a shell condition on the files afterwards
+    };
+    const row rows[] = {
+        // The output swapped for the data file while it is opened.
+        {"", "--read=o.gpx NVPIPE.DAT", "",
+         "-P o.gpx -e trace=openat -e inject=openat" + hold + "1", "ln -sf NVPIPE.DAT o.gpx", 1,
+         "error: output file 'o.gpx' is the data file itself, not overwriting it\n", &plain,
+         "[ -L o.gpx ]"},
+        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "",
+         "-P o.gpx -e trace=openat -e inject=openat" + hold + "1", "ln -f NVPIPE.DAT o.gpx", 1,
+         "error: output file 'o.gpx' is the data file itself, not overwriting it\n", &plain, ""},
+        // The data file replaced or emptied between its two openings.
+        {"cp NVPIPE.DAT new.DAT; echo >>new.DAT; cp new.DAT new.orig", "--set-contrast=210 NVPIPE.DAT",
+         "", data_open, "mv new.DAT NVPIPE.DAT", 1,
+         "error: 'NVPIPE.DAT' was replaced during the run, not writing to it\n", nullptr,
+         "cmp -s NVPIPE.DAT new.orig"},
+        {"", "--set-contrast=210 NVPIPE.DAT", "", data_open, ": >NVPIPE.DAT", 1,
+         "'NVPIPE.DAT' does not seem to be a valid NVPIPE.DAT\n", nullptr, "[ ! -s NVPIPE.DAT ]"},
+        // A second run meanwhile waits for the first and keeps its setting.
+        {"", "--log-mode-car NVPIPE.DAT", "", data_open,
+         TREKDUMP_BINARY " --set-contrast=210 NVPIPE.DAT", 0, "", &both, ""},
+        {"", "NVPIPE.DAT", "", "-e trace=flock -e inject=flock:error=ENOLCK", "", 0, "", &rewrite,
+         ""},
+        // Read and write errors are no end of the file, and no success.
+        {"", "--read=o.gpx NVPIPE.DAT", "", data_read + ":when=2+", "", 1,
+         "error reading file 'NVPIPE.DAT'\n", &plain, "[ ! -e o.gpx ]"},
+        {"", "--analyze NVPIPE.DAT", ">/dev/null", data_read + ":when=3+", "", 1,
+         "error reading file 'NVPIPE.DAT'\n", &plain, ""},
+        {"", "--conf NVPIPE.DAT", ">/dev/null", data_read, "", 1,
+         "error reading file 'NVPIPE.DAT'\n", &plain, ""},
+        {"", "--set-contrast=210 NVPIPE.DAT", "",
+         "-P \"$PWD/NVPIPE.DAT\" -e trace=write -e inject=write:error=ENOSPC", "", 1,
+         "error writing file 'NVPIPE.DAT'\n", &plain, ""},
+        // A failed export leaves no partial GPX under any name.
+        {"ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "", 1, "error writing file 'o.gpx'\n",
+         &plain, "[ ! -e o.gpx ]"},
+        {"echo old >o.gpx; ln o.gpx other.gpx; ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "",
+         1, "error writing file 'o.gpx'\n", &plain, "[ -e o.gpx ] && [ ! -s other.gpx ]"},
+        {"ln -s real.gpx o.gpx; ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "", 1,
+         "error writing file 'o.gpx'\n", &plain, "[ -L o.gpx ] && [ ! -s real.gpx ]"},
+        // Interrupted: no partial GPX, the signal's own status; the block is
+        // written whole or not at all.
+        {"", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -TERM $(tool)", 128 + 15, "", &plain,
+         "[ ! -e o.gpx ]"},
+        {"echo old >o.gpx; ln o.gpx other.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write,
+         "kill -INT $(tool)", 128 + 2, "", &plain, "[ ! -s o.gpx ] && [ ! -s other.gpx ]"},
+        {"", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -HUP $(tool)", 128 + 1, "", &plain,
+         "[ ! -e o.gpx ]"},
+        {"", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -TERM $(tool)", 128 + 15, "",
+         &contrast, ""},
+        // The data file reached another way: its bytes, a disk, standard output.
+        {"cp NVPIPE.DAT copy.DAT", "--read=copy.DAT NVPIPE.DAT", "", "", "", 1,
+         "error: output file 'copy.DAT' is the data file itself, not overwriting it\n", &plain,
+         "cmp -s copy.DAT orig.DAT"},
+        {"cp NVPIPE.DAT copy.DAT", "--conf NVPIPE.DAT", ">>copy.DAT", "", "", 1,
+         "error: standard output is the data file itself, not writing to it\n", &plain,
+         "cmp -s copy.DAT orig.DAT"},
+        {"cp NVPIPE.DAT copy.DAT", "--bogus NVPIPE.DAT", "2>>copy.DAT", "", "", 1, "", &plain,
+         "cmp -s copy.DAT orig.DAT"},
+        {"head -c 65536 /dev/zero >disk.img; ln -s \"$(losetup -f --show disk.img)\" disk.gpx || "
+         "exit 77",
+         "--read=disk.gpx NVPIPE.DAT", "", "", "", 1,
+         "error: output file 'disk.gpx' is a disk device, not writing to it\n", &plain,
+         "losetup -d \"$(readlink disk.gpx)\"; ! tr -d '\\0' <disk.img | grep -q ."},
+        {"", "--read=o.gpx --conf NVPIPE.DAT", ">o.gpx", "", "", 1,
+         "error: output file 'o.gpx' is also standard output, not writing to it\n", &plain,
+         "! grep -q gpx o.gpx"},
+        // A GPX document is never taken for the data file.
+        {"printf '<?xml version=\"1.0\"?>' >out.gpx; head -c 5000 /dev/zero >>out.gpx; "
+         "cp out.gpx out.orig",
+         "-R out.gpx -l car NVPIPE.DAT", "", "", "", 1,
+         "'out.gpx' does not seem to be a valid NVPIPE.DAT\n", &plain, "cmp -s out.gpx out.orig"},
+        // A GPX beside the data file is synced (on the device), elsewhere not.
+        {"", "--read=o.gpx NVPIPE.DAT", "",
+         "-P \"$PWD/o.gpx\" -e trace=fsync -e inject=fsync:error=EIO", "", 1,
+         "error writing file 'o.gpx'\n", &plain, "[ ! -e o.gpx ]"},
+        {"[ \"$(stat -c %d /dev/shm)\" != \"$(stat -c %d .)\" ] || exit 77; "
+         "o=/dev/shm/trekdump-$$.gpx; ln -s $o o.gpx",
+         "--read=o.gpx NVPIPE.DAT", "", "-P \"$o\" -e trace=fsync -e inject=fsync:error=EIO", "", 0, "",
+         &rewrite, "[ -s o.gpx ] && rm \"$(readlink o.gpx)\""},
+    };
+    for (const row& r : rows) {
+        ASSERT_TRUE(with_many_points().write(dir.file("NVPIPE.DAT")));
+        std::string what = r.setup + " | " + r.args + " " + r.redirs + " | " + r.trace;
+        std::string tool = std::string(TREKDUMP_BINARY) + " " + r.args;
+        if (!r.trace.empty())
+            tool = "strace -f -qqq -o trace.log " + r.trace + " " + tool;
+        std::string meanwhile =
+            r.meanwhile.empty() ? "" : "(entered " + r.trace.substr(r.trace.rfind('=') + 1) +
+                                           "; " + r.meanwhile + ") &\n";
+        shell_result result = run_bash(
+            "cd " + quoted(dir.path()) +
+            " && rm -f -- *.gpx *.log && cp NVPIPE.DAT orig.DAT || exit 99\n"
+            "export ASAN_OPTIONS=detect_leaks=0\n"
+            // Waits until the trace shows the held call entered.
+            "entered() { for i in $(seq 1000); do n=$(grep -c '' trace.log 2>/dev/null); "
+            "[ \"${n:-0}\" -ge \"${1%+}\" ] && return; sleep 0.01; done; }\n"
+            "tool() { awk '{ print $1; exit }' trace.log; }\n" +
+            r.setup + "\n" + meanwhile +
+            // The tool's standard error without strace's notes or the shell's
+            // report of a signal.
+            "exec 4>&2 2>/dev/null\n" + tool + " 2>tool.err " + r.redirs +
+            "\nstatus=$?\nwait\ngrep -v '^strace: ' tool.err >&4\nexit $status\n");
+        if (result.status == 77) {
+            std::printf("skipped, not possible here: %s\n", what.c_str());
+            continue;
+        }
+        EXPECT_EQ(result.status, r.status) << what;
+        EXPECT_EQ(result.err, r.err) << what;
+        if (r.data) {
+            EXPECT_EQ(data_bytes(), *r.data) << what;
+        }
+        if (!r.check.empty()) {
+            EXPECT_EQ(run_bash("cd " + quoted(dir.path()) + " && " + r.check).status, 0)
+                << what << " | afterwards: " << r.check;
+        }
+    }
 }
 
 }  // namespace

@@ -78,9 +78,16 @@ TEST_F(man_page_test, has_the_sections_a_user_looks_for)
 {
     std::string text = rendered();
     for (const char* heading : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS",
-                                "FILES", "NOTES", "EXAMPLES"}) {
+                                "FILES", "NOTES", "EXAMPLES", "SEE ALSO"}) {
         SCOPED_TRACE(heading);
         EXPECT_NE(text.find(std::string("\n") + heading + "\n"), std::string::npos);
+    }
+    // FILES names what both installs put on the system, as the README does.
+    for (const char* path : {"/usr/local/share/bash-completion/completions/trekdump",
+                             "/usr/share/bash-completion/completions/trekdump",
+                             "/usr/share/doc/trekdump/copyright"}) {
+        SCOPED_TRACE(path);
+        EXPECT_NE(text.find(path), std::string::npos);
     }
     EXPECT_NE(text.find("| iconv -f CP850"), std::string::npos);
 }

@@ -4,6 +4,7 @@
 // unless TREKDUMP_WINDOWS_EXE names the exe.
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -43,6 +44,9 @@ struct diff_case {
     std::string redirect = "";  // shell redirections added to the command
     // The Windows name of a device that stands as /dev/zero in args.
     std::string device = "";
+    // Further files, folders made as needed: the image where the name ends
+    // in NVPIPE.DAT, else a line of text.
+    std::vector<std::string> files = {};
 };
 
 // The end-to-end cases that both systems can stage. Closed standard
@@ -89,6 +93,48 @@ const diff_case cases[] = {
     {"block without log", datafile_builder().resize(1024), {"NVPIPE.DAT"}},
     {"null device as data file", with_log(), {"--conf", "/dev/zero"}, "", "NUL"},
     {"console as data file", with_log(), {"--conf", "/dev/zero"}, "", "CON"},
+};
+
+std::string repeated(const std::string& part, int times)
+{
+    std::string text;
+    while (times-- > 0)
+        text += part;
+    return text;
+}
+
+// 30 folders, 300 characters: every path through them is beyond 260.
+const std::string deep = [] {
+    std::string path;
+    for (int i = 10; i < 40; ++i)
+        path += "Ordner-" + std::to_string(i) + "/";
+    return path;
+}();
+
+// Names in other scripts, look-alikes and paths beyond 260 characters.
+const diff_case name_cases[] = {
+    {"look-alike folder", with_log(), {"--set-contrast=201", "α/NVPIPE.DAT"}, "", "",
+     {"α/NVPIPE.DAT", "a/NVPIPE.DAT"}},
+    {"look-alike output", with_log(), {"--read=Ωmega.gpx", "NVPIPE.DAT"}, "", "", {"Omega.gpx"}},
+    {"Cyrillic folder", with_log(), {"-c", "--read=Данные/Трек.gpx", "Данные/NVPIPE.DAT"}, "", "",
+     {"Данные/NVPIPE.DAT"}},
+    {"Japanese folder", with_log(), {"--set-contrast=180", "-C", "データ/NVPIPE.DAT"}, "", "",
+     {"データ/NVPIPE.DAT"}},
+    {"Greek folder", with_log(), {"-A", "--read=Ελληνικά/Ίχνος.gpx", "Ελληνικά/NVPIPE.DAT"}, "",
+     "", {"Ελληνικά/NVPIPE.DAT"}},
+    {"message names the path as typed", with_log(), {"-C", "Ελληνικά/ΛΕΙΠΕΙ.DAT"}, "", "",
+     {"Ελληνικά/NVPIPE.DAT"}},
+    {"non-ASCII password", with_log(), {"--set-password=Müß", "--conf", "NVPIPE.DAT"}},
+    {"password cut inside a letter", with_log(), {"--set-password=Prüfstraße1", "NVPIPE.DAT"}},
+    {"rejected non-ASCII value", with_log(), {"--set-fix-mode=3ᴅ", "NVPIPE.DAT"}},
+    {"long output path that is the data file", with_log(),
+     {"--read=" + repeated("./", 140) + "NVPIPE.DAT", "NVPIPE.DAT"}},
+    {"long output path back up to the data file", with_log(),
+     {"--read=" + deep + repeated("../", 30) + "NVPIPE.DAT", "-C", "NVPIPE.DAT"}, "", "",
+     {deep + "NVPIPE.DAT"}},
+    {"data file 30 folders deep", with_log(),
+     {"--set-contrast=201", "--read=" + deep + "Spur.gpx", deep + "NVPIPE.DAT"}, "", "",
+     {deep + "NVPIPE.DAT"}},
 };
 
 // A data file and a command line drawn from seed: any block values, any
@@ -176,13 +222,21 @@ run_result run_in_fresh_folder(const std::string& program, const diff_case& c,
     temp_dir dir;
     EXPECT_TRUE(c.image.write(dir.file("NVPIPE.DAT")));
     std::filesystem::create_directory(dir.file("folder"));
+    for (const std::string& file : c.files) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file(file)).parent_path());
+        if (file.ends_with("NVPIPE.DAT"))
+            EXPECT_TRUE(c.image.write(dir.file(file)));
+        else
+            std::ofstream(dir.file(file)) << "an older file";
+    }
     std::string command = "cd " + quoted(dir.path()) + " && exec " + program;
     for (const std::string& arg : args)
         command.append(" ").append(quoted(arg));
     run_result result{run_bash(command.append(" ").append(c.redirect)), {}};
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path()))
         if (entry.is_regular_file())
-            result.files[entry.path().filename().string()] = read_file(entry.path().string());
+            result.files[entry.path().lexically_relative(dir.path()).string()] =
+                read_file(entry.path().string());
     return result;
 }
 
@@ -194,8 +248,9 @@ void expect_same(const diff_case& c)
     for (std::string& arg : windows_args)
         if (!c.device.empty() && arg == "/dev/zero")
             arg = c.device;
+    // A UTF-8 locale, with which Wine passes non-ASCII words and names on.
     run_result windows = run_in_fresh_folder(
-        "env WINEDEBUG=-all wine " + quoted(TREKDUMP_WINDOWS_EXE), c, windows_args);
+        "env LC_ALL=C.UTF-8 WINEDEBUG=-all wine " + quoted(TREKDUMP_WINDOWS_EXE), c, windows_args);
     if (!c.device.empty())
         windows.streams.err = replace_all(windows.streams.err, "'" + c.device + "'", "'/dev/zero'");
 
@@ -208,7 +263,8 @@ void expect_same(const diff_case& c)
         << c.name;
     ASSERT_EQ(windows.files.size(), linux.files.size()) << c.name;
     for (const auto& [name, bytes] : linux.files)
-        EXPECT_TRUE(windows.files[name] == (name == "NVPIPE.DAT" ? bytes : with_crlf(bytes)))
+        EXPECT_TRUE(windows.files[name] ==
+                    (name.ends_with("NVPIPE.DAT") ? bytes : with_crlf(bytes)))
             << c.name << ": " << name << " differs";
 }
 
@@ -224,6 +280,12 @@ protected:
 TEST_F(Differential, EndToEndCases)
 {
     for (const diff_case& c : cases)
+        expect_same(c);
+}
+
+TEST_F(Differential, NamesAndLongPaths)
+{
+    for (const diff_case& c : name_cases)
         expect_same(c);
 }
 
