@@ -1,50 +1,254 @@
 // The page: every action is one run of the tool's own main in a new module
-// instance, on an in-memory folder that holds the opened data file. The page
-// builds argument lists and shows or offers what the runs wrote; whatever the
-// tool refuses, it shows in the tool's own words.
+// instance, on an in-memory folder that holds the opened data file. The runs
+// happen in a Web Worker (the same script, started from its own text) on one
+// compiled WebAssembly module; where no worker can be started they happen on
+// the page itself. The page builds argument lists and shows or offers what
+// the runs wrote; whatever the tool refuses, it shows in the tool's own words.
 (function () {
   'use strict';
 
-  const folder = '/files';
-  const data_name = 'NVPIPE.DAT';
+  // Every text the page shows, in one place.
+  const texts = {
+    title: 'trekdump',
+    intro: 'Tracks and settings of the GPS track logger\'s data file NVPIPE.DAT. ' +
+      'Everything happens inside this page: the file is never sent anywhere.',
+    open_label: 'Open a data file:',
+    drop_hint: 'or drop it on this page.',
+    log_heading: 'Log',
+    download_gpx: 'Download GPX',
+    unknown_heading: 'Unknown values',
+    analyze: 'Check for unknown values',
+    no_unknown_values: 'No unknown values found.',
+    listing_heading: 'Device settings (as the device lists them)',
+    tracks_heading: 'Tracks',
+    download_track: 'Download this track',
+    settings_heading: 'Change settings',
+    settings_intro: 'Change what you need, then save. Only the fields you edit are ' +
+      'passed to the tool; the others stay as they are in the file.',
+    save: 'Save…',
+    backup: 'Download a backup of the unchanged file',
+    confirm_write: (name) => `Write the changes into ${name}`,
+    confirm_download: 'Download the new NVPIPE.DAT',
+    cancel: 'Cancel',
+    unknown_choice: 'unknown value (unchanged)',
+    summary: ['Points', 'Tracks', 'Push log points', 'First time', 'Last time'],
+    track_columns: ['Track', 'Start (UTC)', 'End (UTC)', 'Duration', 'Points', 'km',
+      'Push log points'],
+    drawing_label: (tracks, pushes) =>
+      `Drawing of ${tracks} tracks, one colour each, and ${pushes} push log points (black).`,
+    no_time: '–',
+    progress: {
+      reading: (name) => `Opening ${name}: reading the file…`,
+      running: (name) => `Opening ${name}: the tool lists the settings and exports the log…`,
+      points: (name, count) => `Opening ${name}: ${count.toLocaleString('en')} points read…`,
+      learning: (name) => `Opening ${name}: learning the settings' values…`,
+      exporting: (name) => `Preparing the GPX of ${name}…`,
+      analyzing: (name) => `Checking ${name} for unknown values…`,
+      checking: (name) => `Checking the changes to ${name}…`,
+      writing: (name) => `Writing into ${name}…`,
+    },
+    one_file_at_a_time: 'Drop one file at a time: several files were dropped, none was opened.',
+    out_of_memory: (name, mb) => `${name} (${mb} MB) is too large for this page: ` +
+      'the browser ran out of memory. Use the command-line tool for it.',
+    gpx_too_large: (name, mb) => `The GPX document of ${name} would be ${mb} MB, more than ` +
+      'this page can keep: use the command-line tool (trekdump --read=tracks.gpx NVPIPE.DAT).',
+    failed: (what) => `Something went wrong: ${what}`,
+    changes_intro: (name) => `These lines of the listing of ${name} change (before → after):`,
+    no_changes: (name) => `No line of the listing of ${name} changes; the tool still ` +
+      'rewrites the configuration block as it always does.',
+    backup_first: 'Download the backup first; then the changes can be written.',
+    written: (name) => `Written into ${name} and read back: the file holds exactly the new ` +
+      'data file.',
+    write_failed: (name, what) => `Writing into ${name} failed: ${what}. The file may be ` +
+      'damaged: copy the backup onto the device.',
+    read_back_differs: 'the file read back differs from what was written',
+    permission_denied: 'the browser did not allow writing',
+    downloaded: 'The new data file was offered as a download. Your browser may have renamed ' +
+      'it (for example to NVPIPE(1).DAT): the file on the device must be named NVPIPE.DAT. ' +
+      'Copy it onto the device under that name, in place of the old one.',
+    fields: {
+      'set-log-mode': 'Log mode',
+      'set-userdefined-log-mode': 'User-defined log mode',
+      'set-device-zone': 'Time zone (hours, or hours:minutes)',
+      'set-system-unit': 'Units',
+      'set-contrast': 'Contrast',
+      'set-backlight-time': 'Backlight time (s)',
+      'set-shake-mode': 'Shake mode',
+      'set-shake-mode-time': 'Shake mode time (min)',
+      'set-password': 'Password',
+      'clear-memory': 'Clear memory at next start',
+      'set-userdefined-time-interval': 'Time interval (s)',
+      'set-userdefined-distance-interval': 'Distance interval (m)',
+      'set-userdefined-heading-change': 'Heading change (°)',
+      'set-userdefined-highest-speed': 'Highest speed (km/h)',
+      'set-userdefined-high-speed': 'High speed (km/h)',
+      'set-userdefined-middle-speed': 'Middle speed (km/h)',
+      'set-userdefined-low-speed': 'Low speed (km/h)',
+      'set-userdefined-lowest-speed': 'Lowest speed (km/h)',
+      'set-userdefined-highest-speed-interval': 'Interval, high to highest speed (s)',
+      'set-userdefined-high-speed-interval': 'Interval, middle to high speed (s)',
+      'set-userdefined-middle-speed-interval': 'Interval, low to middle speed (s)',
+      'set-userdefined-low-speed-interval': 'Interval, lowest to low speed (s)',
+      'set-gps-mode': 'GPS mode',
+      'set-sbas': 'SBAS',
+      'set-fix-mode': 'Fix mode',
+      'set-2d-fix-altitude': 'Altitude for 2D fixes (cm)',
+      'set-initial-min-svs': 'Initial minimum of satellites',
+      'set-initial-min-strength': 'Initial minimum signal strength (dBHz)',
+      'set-navigation-min-strength': 'Navigation minimum signal strength (dBHz)',
+      'set-pdop-mask': 'PDOP mask',
+      'set-tdop-mask': 'TDOP mask',
+      'set-p-accuracy-mask': 'Position accuracy mask (m)',
+      'set-t-accuracy-mask': 'Time accuracy mask (m)',
+    },
+  };
 
-  // Runs the tool with args (the words after the program name) on files
-  // (name to Uint8Array). Resolves to the exit status, both streams byte for
-  // byte, and every file of the folder afterwards.
-  async function run(args, files = {}) {
-    const stdout = [];
-    const stderr = [];
-    let status = null;
-    const module_options = {
-      thisProgram: 'trekdump',
-      onExit: (code) => { status = code; },
-      // Byte callbacks: the streams arrive exactly as written, not by lines.
-      // Standard input is empty.
-      preRun: [() => module_options.FS.init(() => null, (b) => stdout.push(b & 0xff),
-                                            (b) => stderr.push(b & 0xff))],
-    };
-    const module = await create_trekdump(module_options);
-    const fs = module.FS;
-    fs.mkdir(folder);
-    for (const [name, bytes] of Object.entries(files))
-      fs.writeFile(`${folder}/${name}`, bytes);
-    fs.chdir(folder);
-    const returned = module.callMain(args.map(String));
-    const out_files = {};
-    for (const name of fs.readdir(folder)) {
-      const path = `${folder}/${name}`;
-      if (fs.isFile(fs.stat(path).mode))
-        out_files[name] = fs.readFile(path);
+  // The label of each setting's line in the tool's listing, from which its
+  // field is pre-filled.
+  const listing_labels = {
+    'set-log-mode': 'Log-Modus', 'set-userdefined-log-mode': 'benutzerdef. Log-Modus',
+    'set-device-zone': 'Zeitzone', 'set-system-unit': 'Maßeinheiten', 'set-contrast': 'Kontrast',
+    'set-backlight-time': 'Hintergrundbeleuchtung', 'set-shake-mode': 'Shake-Modus',
+    'set-shake-mode-time': 'Shake-Modus-Zeit', 'set-password': 'Passwort',
+    'clear-memory': 'Speicher leeren', 'set-userdefined-time-interval': 'Zeitintervall',
+    'set-userdefined-distance-interval': 'Entfernungsintervall',
+    'set-userdefined-heading-change': 'Richtungswechsel',
+    'set-userdefined-highest-speed': 'höchste Geschwindigkeit',
+    'set-userdefined-high-speed': 'hohe Geschwindigkeit',
+    'set-userdefined-middle-speed': 'mittlere Geschwindigkeit',
+    'set-userdefined-low-speed': 'niedrige Geschwindigkeit',
+    'set-userdefined-lowest-speed': 'niedrigste Geschwindigkeit',
+    'set-userdefined-highest-speed-interval': 'Logintervall hohe-höchste Geschwindigkeit',
+    'set-userdefined-high-speed-interval': 'Logintervall mittlere-hohe Geschwindigkeit',
+    'set-userdefined-middle-speed-interval': 'Logintervall niedrige-mittlere Geschwindigkeit',
+    'set-userdefined-low-speed-interval': 'Logintervall niedrigste-niedrige Geschwindigkeit',
+    'set-gps-mode': 'GPS-Modus', 'set-sbas': 'SBAS', 'set-fix-mode': 'Fix-Modus',
+    'set-2d-fix-altitude': '2D-Höhe', 'set-initial-min-svs': 'initiale minimale SVs',
+    'set-initial-min-strength': 'initiale Signalmindeststärke',
+    'set-navigation-min-strength': 'Navigations-Signalmindeststärke',
+    'set-pdop-mask': 'PDOP-Mask', 'set-tdop-mask': 'TDOP-Mask',
+    'set-p-accuracy-mask': 'P-Accuracy-Mask', 'set-t-accuracy-mask': 'T-Accuracy-Mask',
+  };
+
+  const folder = '/files';
+  const gpx_path = '/out/tracks.gpx';
+  // The configuration block: the probes for valid values and current choices
+  // run on it alone, not on the whole file.
+  const block_size = 1024;
+  // The largest GPX document the page offers as a download.
+  const gpx_size_limit = 1024 * 1024 * 1024;
+  // At most this many points are kept for the drawing; beyond, every second,
+  // fourth, ... point is.
+  const drawing_points = 1 << 21;
+
+  // ---------------------------------------------------------------------
+  // The tool: module instances on one compiled module (worker or page).
+  // ---------------------------------------------------------------------
+
+  function make_engine(wasm_bytes, progress) {
+    const compiled = WebAssembly.compile(wasm_bytes);
+    let opened = null;
+
+    // Runs the tool with args on files (name to Uint8Array) in the folder.
+    // sinks maps absolute paths to functions that receive what the tool
+    // writes there, chunk by chunk, instead of a file. Resolves to the exit
+    // status, both streams byte for byte and the folder's files afterwards.
+    async function run(args, files, sinks = {}, keep_files = true, call = null) {
+      const stdout = [];
+      const stderr = [];
+      let status = null;
+      const module_options = {
+        thisProgram: 'trekdump',
+        onExit: (code) => { status = code; },
+        instantiateWasm: (imports, receive) => {
+          compiled.then((m) => WebAssembly.instantiate(m, imports)).then((i) => receive(i, null));
+          return {};
+        },
+        // Byte callbacks: the streams arrive exactly as written, not by lines.
+        // Standard input is empty.
+        preRun: [() => module_options.FS.init(() => null, (b) => stdout.push(b & 0xff),
+          (b) => stderr.push(b & 0xff))],
+      };
+      const module = await create_trekdump(module_options);
+      const fs = module.FS;
+      fs.mkdir(folder);
+      fs.mkdir('/out');
+      for (const [name, bytes] of Object.entries(files))
+        fs.writeFile(`${folder}/${name}`, bytes);
+      for (const [path, sink] of Object.entries(sinks)) {
+        fs.writeFile(path, new Uint8Array(0));
+        const node = fs.lookupPath(path).node;
+        node.stream_ops = Object.assign({}, node.stream_ops, {
+          write: (stream, heap, offset, length) => {
+            // A view of the module's memory, valid during the call only.
+            sink(new Uint8Array(heap.buffer, heap.byteOffset + offset, length));
+            return length;
+          },
+        });
+      }
+      fs.chdir(folder);
+      const returned = call ? call(module) : module.callMain(args.map(String));
+      const out_files = {};
+      for (const name of keep_files ? fs.readdir(folder) : []) {
+        const path = `${folder}/${name}`;
+        if (fs.isFile(fs.stat(path).mode))
+          out_files[name] = fs.readFile(path);
+      }
+      return {
+        status: status ?? returned,
+        stdout: Uint8Array.from(stdout),
+        stderr: Uint8Array.from(stderr),
+        files: out_files,
+      };
     }
-    return {
-      status: status ?? returned,
-      stdout: Uint8Array.from(stdout),
-      stderr: Uint8Array.from(stderr),
-      files: out_files,
+
+    const resolve_files = (files) => Object.fromEntries(Object.entries(files).map(([n, b]) =>
+      [n, b === 'opened' ? opened.bytes : b === 'block' ? opened.bytes.subarray(0, block_size) : b]));
+
+    return async function handle(message) {
+      switch (message.op) {
+        case 'run':
+          return run(message.args, resolve_files(message.files));
+        case 'open': {
+          progress('reading');
+          opened = { name: message.name, bytes: new Uint8Array(message.bytes) };
+          progress('running');
+          const scan = gpx_scanner((count) => progress('points', count));
+          const r = await run(['--conf', `--read=${gpx_path}`, opened.name],
+            { [opened.name]: opened.bytes }, { [gpx_path]: scan.feed }, false);
+          return { ...r, scan: r.status === 0 ? scan.finish() : null };
+        }
+        case 'gpx': {
+          const collect = gpx_collector(message.ranges);
+          const r = await run([`--read=${gpx_path}`, opened.name], { [opened.name]: opened.bytes },
+            { [gpx_path]: collect.feed }, false);
+          if (r.status !== 0)
+            throw new Error(cp850(r.stderr));
+          return collect.finish();
+        }
+        case 'track_header': {
+          // The track's own document, of which the header is kept.
+          const kept = [];
+          let size = 0;
+          const keep = (chunk) => {
+            if (size < 4096)
+              kept.push(chunk.slice(0, 4096 - size));
+            size += chunk.length;
+          };
+          const r = await run([], { [opened.name]: opened.bytes }, { [gpx_path]: keep }, false,
+            (module) => module.ccall('trekdump_track_gpx', 'number',
+              ['string', 'string', 'number', 'number'],
+              [opened.name, gpx_path, message.first, message.count]));
+          if (r.status !== 0)
+            throw new Error('the track could not be written');
+          const header = latin1(concat(kept));
+          const end = header.indexOf('</metadata>\n');
+          return new Uint8Array(Array.from(header.slice(0, end + 12), (ch) => ch.charCodeAt(0)));
+        }
+      }
+      throw new Error(`unknown operation ${message.op}`);
     };
   }
-
-  window.trekdump = { run };
 
   // The listing and the help text are in code page 850; the browsers'
   // decoders do not know it. Its upper 128 characters:
@@ -59,67 +263,416 @@
     return text;
   }
 
-  // The settings form: one field for each setting option that takes a value,
-  // with the label of its line in the listing, from which it is pre-filled.
-  const setting_fields = [
-    ['set-log-mode', 'Log mode', 'Log-Modus'],
-    ['set-userdefined-log-mode', 'User-defined log mode', 'benutzerdef. Log-Modus'],
-    ['set-device-zone', 'Time zone (hours, or hours:minutes)', 'Zeitzone'],
-    ['set-system-unit', 'Units', 'Maßeinheiten'],
-    ['set-contrast', 'Contrast', 'Kontrast'],
-    ['set-backlight-time', 'Backlight time (s)', 'Hintergrundbeleuchtung'],
-    ['set-shake-mode', 'Shake mode', 'Shake-Modus'],
-    ['set-shake-mode-time', 'Shake mode time (min)', 'Shake-Modus-Zeit'],
-    ['set-password', 'Password', 'Passwort'],
-    ['clear-memory', 'Clear memory at next start', 'Speicher leeren'],
-    ['set-userdefined-time-interval', 'Time interval (s)', 'Zeitintervall'],
-    ['set-userdefined-distance-interval', 'Distance interval (m)', 'Entfernungsintervall'],
-    ['set-userdefined-heading-change', 'Heading change (°)', 'Richtungswechsel'],
-    ['set-userdefined-highest-speed', 'Highest speed (km/h)', 'höchste Geschwindigkeit'],
-    ['set-userdefined-high-speed', 'High speed (km/h)', 'hohe Geschwindigkeit'],
-    ['set-userdefined-middle-speed', 'Middle speed (km/h)', 'mittlere Geschwindigkeit'],
-    ['set-userdefined-low-speed', 'Low speed (km/h)', 'niedrige Geschwindigkeit'],
-    ['set-userdefined-lowest-speed', 'Lowest speed (km/h)', 'niedrigste Geschwindigkeit'],
-    ['set-userdefined-highest-speed-interval', 'Interval, high to highest speed (s)',
-     'Logintervall hohe-höchste Geschwindigkeit'],
-    ['set-userdefined-high-speed-interval', 'Interval, middle to high speed (s)',
-     'Logintervall mittlere-hohe Geschwindigkeit'],
-    ['set-userdefined-middle-speed-interval', 'Interval, low to middle speed (s)',
-     'Logintervall niedrige-mittlere Geschwindigkeit'],
-    ['set-userdefined-low-speed-interval', 'Interval, lowest to low speed (s)',
-     'Logintervall niedrigste-niedrige Geschwindigkeit'],
-    ['set-gps-mode', 'GPS mode', 'GPS-Modus'],
-    ['set-sbas', 'SBAS', 'SBAS'],
-    ['set-fix-mode', 'Fix mode', 'Fix-Modus'],
-    ['set-2d-fix-altitude', 'Altitude for 2D fixes (cm)', '2D-Höhe'],
-    ['set-initial-min-svs', 'Initial minimum of satellites', 'initiale minimale SVs'],
-    ['set-initial-min-strength', 'Initial minimum signal strength (dBHz)',
-     'initiale Signalmindeststärke'],
-    ['set-navigation-min-strength', 'Navigation minimum signal strength (dBHz)',
-     'Navigations-Signalmindeststärke'],
-    ['set-pdop-mask', 'PDOP mask', 'PDOP-Mask'],
-    ['set-tdop-mask', 'TDOP mask', 'TDOP-Mask'],
-    ['set-p-accuracy-mask', 'Position accuracy mask (m)', 'P-Accuracy-Mask'],
-    ['set-t-accuracy-mask', 'Time accuracy mask (m)', 'T-Accuracy-Mask'],
-  ].map(([name, label, listing]) => ({ name, label, listing }));
+  // Keeps the bytes of the document within ranges (ascending [from, to)
+  // offsets; all of it without ranges) as a Blob, handed over in large parts,
+  // which the browser may hold outside the page.
+  function gpx_collector(ranges) {
+    const parts = [];
+    let pending = [];
+    let pending_size = 0;
+    let at = 0;
+    let next = 0;
+    function keep(bytes) {
+      pending.push(bytes);
+      pending_size += bytes.length;
+      if (pending_size >= 16 << 20) {
+        parts.push(new Blob(pending));
+        pending = [];
+        pending_size = 0;
+      }
+    }
+    function feed(chunk) {
+      const end = at + chunk.length;
+      if (!ranges) {
+        keep(chunk.slice());
+      } else {
+        for (; next < ranges.length && ranges[next][0] < end; ++next) {
+          const [from, to] = ranges[next];
+          keep(chunk.slice(Math.max(from, at) - at, Math.min(to, end) - at));
+          if (to > end)
+            break;
+        }
+      }
+      at = end;
+    }
+    const finish = () => new Blob([...parts, ...pending], { type: 'application/gpx+xml' });
+    return { feed, finish };
+  }
+
+  function concat(chunks) {
+    const all = new Uint8Array(chunks.reduce((n, c) => n + c.length, 0));
+    let at = 0;
+    for (const c of chunks) {
+      all.set(c, at);
+      at += c.length;
+    }
+    return all;
+  }
+
+  const latin1 = (bytes) => {
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 8192)
+      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
+    return text;
+  };
+
+  // Reads the tool's GPX document as it is written, line by line, without
+  // holding it: the points, the tracks as the tool divided them (their first
+  // point, points, times, length and byte range), the push log points (byte
+  // range, time, position) and the coordinates for the drawing. The downloads
+  // run the export again and keep the byte ranges they need.
+  function gpx_scanner(report_points) {
+    const tracks = [];
+    const wpt_offsets = [];
+    const wpt_times = [];
+    const wpt_xy = [];
+    let drawing = new Float32Array(2 * drawing_points);
+    let stride = 1;
+    let stored = 0;
+    let points = 0;
+    let track = null;
+    let in_wpt = false;
+    let first_time = null;
+    let last_time = null;
+    let prev_lat = 0;
+    let prev_lon = 0;
+    let wpt_end = 0;
+    let gpx_end = 0;
+    let carry = null;
+    let base = 0;  // the document offset of the first byte of the lines read
+    let total = 0;
+    let cursor = 0;
+
+    // A coordinate's text ("-9.1758514") as the stored integer; cursor ends
+    // on the closing quote.
+    function coordinate(b, i) {
+      let negative = false;
+      if (b[i] === 45) {
+        negative = true;
+        ++i;
+      }
+      let value = 0;
+      for (let c = b[i]; c !== 34; c = b[++i])
+        if (c !== 46)
+          value = value * 10 + (c - 48);
+      cursor = i;
+      return negative ? -value : value;
+    }
+
+    // "<time>2008-08-17T06:12:05Z</time>" as the number 20080817061205.
+    function time(b, s) {
+      let t = 0;
+      for (let i = s + 6; i < s + 25; ++i) {
+        const c = b[i];
+        if (c >= 48 && c <= 57)
+          t = t * 10 + (c - 48);
+      }
+      return t;
+    }
+
+    const radians = Math.PI / 180 / 1e7;
+    function kilometres(lat1, lon1, lat2, lon2) {
+      const a = Math.sin((lat2 - lat1) * radians / 2) ** 2 +
+        Math.cos(lat1 * radians) * Math.cos(lat2 * radians) * Math.sin((lon2 - lon1) * radians / 2) ** 2;
+      return 2 * 6371.0088 * Math.asin(Math.min(1, Math.sqrt(a)));
+    }
+
+    function store(lat, lon) {
+      if (stored === drawing_points) {
+        for (let i = 0; i < drawing_points / 2; ++i) {
+          drawing[2 * i] = drawing[4 * i];
+          drawing[2 * i + 1] = drawing[4 * i + 1];
+        }
+        stored = drawing_points / 2;
+        stride *= 2;
+      }
+      if ((points - 1) % stride === 0) {
+        drawing[2 * stored] = lon / 1e7;
+        drawing[2 * stored + 1] = lat / 1e7;
+        ++stored;
+      }
+    }
+
+    function line(b, s, e) {
+      if (b[s] !== 60)  // '<'
+        return;
+      const c1 = b[s + 1];
+      if (c1 === 116) {  // <t...
+        if (b[s + 2] === 105) {  // <time>
+          const t = time(b, s);
+          if (in_wpt) {
+            wpt_times.push(t);
+          } else if (track) {
+            if (track.count === 1)
+              track.start = t;
+            track.end = t;
+            first_time ??= t;
+            last_time = t;
+          }
+        } else if (b[s + 4] === 112 && track) {  // <trkpt lat="
+          const lat = coordinate(b, s + 12);
+          const lon = coordinate(b, cursor + 7);
+          ++points;
+          if (++track.count > 1)
+            track.km += kilometres(prev_lat, prev_lon, lat, lon);
+          prev_lat = lat;
+          prev_lon = lon;
+          store(lat, lon);
+          if (points % 100000 === 0)
+            report_points(points);
+        } else if (b[s + 4] === 62) {  // <trk>
+          if (!tracks.length)
+            wpt_end = base + s;
+          track = { number: tracks.length + 1, first: points, count: 0, start: null, end: null,
+            km: 0, from: base + s, to: 0 };
+          tracks.push(track);
+        }
+      } else if (c1 === 119) {  // <wpt lat="
+        in_wpt = true;
+        wpt_offsets.push(base + s);
+        const lat = coordinate(b, s + 10);
+        wpt_xy.push(coordinate(b, cursor + 7) / 1e7, lat / 1e7);
+      } else if (c1 === 47) {  // </...
+        if (b[s + 2] === 116 && b[s + 5] === 62) {  // </trk>
+          track.to = base + e;
+        } else if (b[s + 2] === 119) {  // </wpt>
+          in_wpt = false;
+          wpt_end = base + e;
+        } else if (b[s + 2] === 103) {  // </gpx>
+          gpx_end = base + s;
+          if (!tracks.length)
+            wpt_end = base + s;
+        }
+      }
+    }
+
+    // Lines in the chunk (a view of the module's memory) are read where they
+    // stand; only a line cut at the chunk's end is copied and joined.
+    function feed(chunk) {
+      const chunk_start = total;
+      total += chunk.length;
+      let s = 0;
+      if (carry) {
+        const nl = chunk.indexOf(10);
+        if (nl < 0) {
+          carry = concat([carry, chunk]);
+          return;
+        }
+        base = chunk_start - carry.length;
+        const joined = concat([carry, chunk.subarray(0, nl + 1)]);
+        line(joined, 0, joined.length);
+        s = nl + 1;
+      }
+      base = chunk_start;
+      for (let nl = chunk.indexOf(10, s); nl >= 0; nl = chunk.indexOf(10, s)) {
+        line(chunk, s, nl + 1);
+        s = nl + 1;
+      }
+      carry = s < chunk.length ? chunk.slice(s) : null;
+    }
+
+    function finish() {
+      // Push log points within each track's time span, by binary search.
+      const sorted = Float64Array.from(wpt_times).sort();
+      const below = (t) => {
+        let lo = 0;
+        let hi = sorted.length;
+        while (lo < hi) {
+          const mid = (lo + hi) >> 1;
+          if (sorted[mid] < t)
+            lo = mid + 1;
+          else
+            hi = mid;
+        }
+        return lo;
+      };
+      for (const t of tracks)
+        t.pushes = t.start === null ? 0 : below(t.end + 1) - below(t.start);
+      return {
+        points, tracks, first_time, last_time, size: total,
+        wpt_offsets: Float64Array.from(wpt_offsets), wpt_times: Float64Array.from(wpt_times),
+        wpt_end, gpx_end, wpt_xy: Float32Array.from(wpt_xy),
+        drawing: drawing.slice(0, 2 * stored), stride,
+      };
+    }
+
+    return { feed, finish };
+  }
+
+  // The WebAssembly module embedded in the script's text.
+  function wasm_bytes(source) {
+    const match = /"data:application\/octet-stream;base64,([A-Za-z0-9+/=]+)"/.exec(source);
+    return Uint8Array.from(atob(match[1]), (ch) => ch.charCodeAt(0));
+  }
+
+  // In the worker: one engine, answering the page's messages in turn.
+  if (typeof document === 'undefined') {
+    let handle = null;
+    let queue = Promise.resolve();
+    self.onmessage = (e) => {
+      const message = e.data;
+      if (message.op === 'start') {
+        handle = make_engine(message.wasm, (key, ...values) => self.postMessage({ progress: key, values }));
+        self.postMessage({ ready: true });
+        return;
+      }
+      queue = queue.then(() => handle(message)).then(
+        (result) => self.postMessage({ id: message.id, result }),
+        (error) => self.postMessage({ id: message.id, error: String(error?.message ?? error) }));
+    };
+    return;
+  }
+
+  // ---------------------------------------------------------------------
+  // The page.
+  // ---------------------------------------------------------------------
+
+  const source = document.currentScript.textContent;
+  const $ = (id) => document.getElementById(id);
+
+  class Superseded extends Error {}
+
+  // The tool's runs, one after the other, in a worker that a new opening
+  // replaces (the run in progress ends with it).
+  const tool = {
+    worker: null,
+    ready: false,
+    local: null,
+    pending: new Map(),
+    next_id: 1,
+    on_progress: () => {},
+    start() {
+      const wasm = wasm_bytes(source);
+      try {
+        this.ready = false;
+      const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+        this.worker = new Worker(url);
+        this.worker.onmessage = (e) => this.receive(e.data);
+        this.worker.onerror = (e) => {
+          e.preventDefault?.();
+          if (this.ready)
+            this.fail(new Error(e.message || 'the worker stopped'));
+          else
+            this.fall_back(wasm);
+        };
+        this.worker.postMessage({ op: 'start', wasm });
+      } catch (e) {
+        this.fall_back(wasm);
+      }
+    },
+    // No worker: the same engine on the page.
+    fall_back(wasm) {
+      this.worker?.terminate();
+      this.worker = null;
+      this.local ??= make_engine(wasm, (key, ...values) => this.on_progress(key, values));
+      const waiting = [...this.pending.values()];
+      this.pending.clear();
+      for (const w of waiting)
+        this.call(w.message).then(w.resolve, w.reject);
+    },
+    // The worker failed after it had started: the runs waiting fail with it.
+    fail(error) {
+      this.worker?.terminate();
+      this.worker = null;
+      this.ready = false;
+      for (const w of this.pending.values())
+        w.reject(error);
+      this.pending.clear();
+    },
+    receive(data) {
+      if (data.ready)
+        this.ready = true;
+      if (data.progress)
+        return this.on_progress(data.progress, data.values);
+      const waiting = this.pending.get(data.id);
+      if (!waiting)
+        return;
+      this.pending.delete(data.id);
+      if ('error' in data)
+        waiting.reject(new Error(data.error));
+      else
+        waiting.resolve(data.result);
+    },
+    call(message, transfer = []) {
+      if (this.local)
+        return this.local(message);
+      if (!this.worker)
+        this.start();
+      const id = this.next_id++;
+      return new Promise((resolve, reject) => {
+        this.pending.set(id, { message, resolve, reject });
+        if (this.worker)
+          this.worker.postMessage({ ...message, id }, this.ready ? transfer : []);
+      });
+    },
+    // Ends the work in progress: a new worker takes the next runs.
+    cancel() {
+      if (!this.worker)
+        return;
+      this.fail(new Superseded());
+    },
+  };
+
+  // Runs the tool with args (the words after the program name) on files
+  // (name to Uint8Array). Resolves to the exit status, both streams byte for
+  // byte, and every file of the folder afterwards.
+  const run = (args, files = {}) => tool.call({ op: 'run', args: args.map(String), files });
+  window.trekdump = { run, get runs_in() { return tool.local ? 'page' : 'worker'; } };
+
+  const setting_fields = Object.entries(texts.fields).map(([name, label]) =>
+    ({ name, label, listing: listing_labels[name] }));
 
   // A value no option accepts (beyond every range, no keyword, no letter):
   // the tool answers it with the option's valid values.
   const probe_value = '-2147483649';
 
-  const $ = (id) => document.getElementById(id);
-  const opened = { bytes: null };
-  let valid_values_known = false;
+  // What the page holds for the file last chosen. A new opening starts a new
+  // generation; work of an older one is dropped when it returns.
+  const state = { generation: 0, name: '', arg: '', file: null, handle: null, scan: null,
+    listing: '', selected: null, pending_save: null, valid_values_known: false };
 
-  const run_on_file = (args) => run([...args, data_name], { [data_name]: opened.bytes });
+  class Stale extends Error {}
+  const check_current = (generation) => {
+    if (generation !== state.generation)
+      throw new Stale();
+  };
 
-  function show_message(bytes) {
-    $('message').textContent = bytes ? cp850(bytes) : '';
+  function set_busy(busy, key) {
+    const root = document.documentElement;
+    if (busy)
+      root.dataset.busy = 'yes';
+    else
+      delete root.dataset.busy;
+    for (const id of ['download-gpx', 'analyze', 'save', 'backup', 'cancel'])
+      $(id).disabled = busy;
+    $('download-track').disabled = busy || !state.selected;
+    $('confirm').disabled = busy || Boolean(state.pending_save?.backup_needed);
+    for (const input of $('settings').elements)
+      input.disabled = busy;
+    show_progress(busy ? key : null);
   }
 
-  function offer(bytes, name, type) {
+  function show_progress(key, values = []) {
+    const text = key && texts.progress[key];
+    $('progress').textContent = text ? text(state.name, ...values) : '';
+  }
+  tool.on_progress = (key, values) => {
+    if (document.documentElement.dataset.busy)
+      show_progress(key, values);
+  };
+
+  function show_message(text) {
+    $('message').textContent = text;
+  }
+
+  function save_message(text, failed) {
+    $('save-message').textContent = text;
+    $('save-message').classList.toggle('failed', Boolean(failed));
+  }
+
+  function offer(data, name, type) {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([bytes], { type }));
+    link.href = URL.createObjectURL(data instanceof Blob ? data : new Blob([data], { type }));
     link.download = name;
     document.body.append(link);
     link.click();
@@ -138,55 +691,159 @@
     return values;
   }
 
-  function summary_rows(gpx) {
-    const doc = new DOMParser().parseFromString(new TextDecoder().decode(gpx), 'application/xml');
-    const all = (tag) => doc.getElementsByTagName(tag);
-    const points = all('trkpt');
-    const time = (point) => {
-      const text = point?.getElementsByTagName('time')[0]?.textContent;
-      return text ? text.replace('T', ' ').replace('Z', ' UTC') : '–';
-    };
-    return [
-      ['Points', points.length],
-      ['Tracks', all('trk').length],
-      ['Push log points', all('wpt').length],
-      ['First time', time(points[0])],
-      ['Last time', time(points[points.length - 1])],
-    ];
+  const pad = (n, width = 2) => String(n).padStart(width, '0');
+  // A scanned time (20080817061205) as "2008-08-17 06:12:05".
+  function show_time(t) {
+    if (t === null)
+      return texts.no_time;
+    const d = String(t).padStart(14, '0');
+    return `${d.slice(0, 4)}-${d.slice(4, 6)}-${d.slice(6, 8)} ${d.slice(8, 10)}:${d.slice(10, 12)}:${d.slice(12)}`;
+  }
+  function seconds(t) {
+    const d = String(t).padStart(14, '0');
+    const part = (from, to) => Number(d.slice(from, to));
+    return Date.UTC(part(0, 4), part(4, 6) - 1, part(6, 8), part(8, 10), part(10, 12), part(12)) / 1000;
+  }
+  function duration(track) {
+    if (track.start === null)
+      return texts.no_time;
+    const s = seconds(track.end) - seconds(track.start);
+    const a = Math.abs(s);
+    return `${s < 0 ? '-' : ''}${Math.floor(a / 3600)}:${pad(Math.floor(a / 60) % 60)}:${pad(a % 60)}`;
   }
 
-  function show_summary(gpx) {
+  function show_summary(scan) {
     const table = $('summary');
     table.replaceChildren();
-    for (const [name, value] of summary_rows(gpx)) {
+    const values = [scan.points, scan.tracks.length, scan.wpt_times.length,
+      show_time(scan.first_time), show_time(scan.last_time)];
+    texts.summary.forEach((name, i) => {
       const row = table.insertRow();
       row.insertCell().textContent = name;
-      row.insertCell().textContent = value;
+      row.insertCell().textContent = values[i];
+    });
+  }
+
+  const track_colour = (i) => `hsl(${(i * 137.508) % 360} 75% 40%)`;
+
+  // All tracks, equirectangular around the middle latitude; the selected one
+  // drawn on top and wider.
+  function draw() {
+    const canvas = $('drawing');
+    const scan = state.scan;
+    const g = canvas.getContext('2d');
+    g.clearRect(0, 0, canvas.width, canvas.height);
+    const xy = scan.drawing;
+    if (!xy.length)
+      return;
+    let min_x = Infinity, max_x = -Infinity, min_y = Infinity, max_y = -Infinity;
+    for (let i = 0; i < xy.length; i += 2) {
+      min_x = Math.min(min_x, xy[i]);
+      max_x = Math.max(max_x, xy[i]);
+      min_y = Math.min(min_y, xy[i + 1]);
+      max_y = Math.max(max_y, xy[i + 1]);
     }
+    const squeeze = Math.cos((min_y + max_y) / 2 * Math.PI / 180);
+    const margin = 10;
+    const scale = Math.min((canvas.width - 2 * margin) / Math.max((max_x - min_x) * squeeze, 1e-9),
+      (canvas.height - 2 * margin) / Math.max(max_y - min_y, 1e-9));
+    const px = (x) => margin + (x - min_x) * squeeze * scale;
+    const py = (y) => canvas.height - margin - (y - min_y) * scale;
+    const stroke = (t, i, width) => {
+      const from = Math.ceil(t.first / scan.stride);
+      const to = Math.ceil((t.first + t.count) / scan.stride);
+      g.beginPath();
+      g.strokeStyle = track_colour(i);
+      g.lineWidth = width;
+      for (let k = from; k < to; ++k)
+        (k === from ? g.moveTo : g.lineTo).call(g, px(xy[2 * k]), py(xy[2 * k + 1]));
+      if (to - from === 1)
+        g.rect(px(xy[2 * from]) - 1, py(xy[2 * from + 1]) - 1, 2, 2);
+      g.stroke();
+    };
+    g.globalAlpha = state.selected ? 0.35 : 1;
+    scan.tracks.forEach((t, i) => stroke(t, i, 1.5));
+    g.globalAlpha = 1;
+    g.fillStyle = '#000';
+    const w = scan.wpt_xy;
+    const step = Math.max(1, Math.floor(w.length / 2 / 100000)) * 2;
+    for (let i = 0; i < w.length; i += step)
+      g.fillRect(px(w[i]) - 2, py(w[i + 1]) - 2, 4, 4);
+    if (state.selected)
+      stroke(state.selected, state.selected.number - 1, 4);
+  }
+
+  function show_tracks(scan) {
+    const head = $('tracks').tHead;
+    head.replaceChildren();
+    const header = head.insertRow();
+    for (const name of texts.track_columns) {
+      const th = document.createElement('th');
+      th.scope = 'col';
+      th.textContent = name;
+      header.append(th);
+    }
+    const body = $('tracks').tBodies[0];
+    body.replaceChildren();
+    for (const t of scan.tracks) {
+      const row = body.insertRow();
+      row.tabIndex = 0;
+      row.setAttribute('aria-selected', 'false');
+      row.style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
+      [t.number, show_time(t.start), show_time(t.end), duration(t), t.count, t.km.toFixed(2),
+        t.pushes].forEach((value, i) => {
+        const cell = row.insertCell();
+        cell.textContent = value;
+        cell.dataset.label = texts.track_columns[i];
+      });
+      const choose = () => select_track(t, row);
+      row.addEventListener('click', choose);
+      row.addEventListener('keydown', (e) => {
+        if (e.key === 'Enter' || e.key === ' ') {
+          e.preventDefault();
+          choose();
+        }
+      });
+    }
+    $('drawing').setAttribute('aria-label', texts.drawing_label(scan.tracks.length, scan.wpt_times.length));
+    state.selected = null;
+    $('download-track').disabled = true;
+    draw();
+  }
+
+  function select_track(track, row) {
+    for (const r of $('tracks').tBodies[0].rows)
+      r.setAttribute('aria-selected', String(r === row));
+    state.selected = track;
+    $('download-track').disabled = Boolean(document.documentElement.dataset.busy);
+    draw();
   }
 
   // What each option accepts, in the tool's words: a range "low-high", a
   // list of words, another form (the zone), or anything (null).
-  async function learn_valid_values() {
+  async function learn_valid_values(generation) {
     for (const field of setting_fields) {
-      const r = await run_on_file([`--${field.name}=${probe_value}`]);
+      const r = await run([`--${field.name}=${probe_value}`, state.arg], { [state.arg]: 'block' });
+      check_current(generation);
       const second_line = cp850(r.stderr).split('\n')[1] ?? '';
       field.valid = r.status ? second_line.replace(/^valid values: /, '') : null;
       const range = /^(-?\d+(?:\.\d+)?)-(-?\d+(?:\.\d+)?)$/.exec(field.valid ?? '');
-      field.range = range && { min: range[1], max: range[2], step: range[1].includes('.') ? '0.1' : '1' };
+      field.range = range && { min: range[1], max: range[2] };
       field.words = !range && field.valid?.includes(', ') ? field.valid.split(', ') : null;
     }
-    valid_values_known = true;
+    state.valid_values_known = true;
   }
 
   // The current word of each word field: the one whose listing line, after a
   // run that sets it, equals the file's own line (an unknown value has none).
-  async function find_current_words(file_values) {
+  async function find_current_words(file_values, generation) {
     const word_fields = setting_fields.filter((f) => f.words);
     const rounds = Math.max(...word_fields.map((f) => f.words.length));
     for (let k = 0; k < rounds; ++k) {
       const probed = word_fields.filter((f) => k < f.words.length);
-      const r = await run_on_file([...probed.map((f) => `--${f.name}=${f.words[k]}`), '--conf']);
+      const r = await run([...probed.map((f) => `--${f.name}=${f.words[k]}`), '--conf', state.arg],
+        { [state.arg]: 'block' });
+      check_current(generation);
       const values = listing_values(cp850(r.stdout));
       for (const f of probed)
         if (f.initial === '' && values[f.listing] === file_values[f.listing])
@@ -194,7 +851,7 @@
     }
   }
 
-  async function prefill(listing) {
+  async function prefill(listing, generation) {
     const values = listing_values(listing);
     for (const f of setting_fields) {
       const shown = values[f.listing] ?? '';
@@ -205,7 +862,7 @@
       else
         f.initial = shown.replace(/^UTC/, '');  // the zone is listed as UTC+hh:mm
     }
-    await find_current_words(values);
+    await find_current_words(values, generation);
   }
 
   // A switch for the words on/off or yes/no, when the file's value is one of them.
@@ -213,6 +870,8 @@
   const switch_words = (f) => f.words?.length === 2 && f.initial &&
     switch_pairs.find((pair) => pair.every((word) => f.words.includes(word)));
 
+  // The field's control. Numbers are text fields: what the user types reaches
+  // the tool as typed, and the tool judges it.
   function field_input(f) {
     let input;
     const on_off = switch_words(f);
@@ -227,12 +886,13 @@
       input = document.createElement('select');
       const choices = f.initial ? f.words : ['', ...f.words];
       for (const word of choices)
-        input.add(new Option(word || 'unknown value (unchanged)', word));
+        input.add(new Option(word || texts.unknown_choice, word));
     } else {
       input = document.createElement('input');
-      input.type = f.range ? 'number' : 'text';
-      if (f.range)
-        Object.assign(input, f.range);
+      input.type = 'text';
+      input.autocomplete = 'off';
+      if (f.range && !f.range.min.startsWith('-'))
+        input.inputMode = 'decimal';
     }
     input.value = f.initial;
     f.value = () => input.value;
@@ -246,111 +906,294 @@
       const input = field_input(f);
       input.name = f.name;
       input.id = `field-${f.name}`;
+      f.input = input;
+      f.edited = false;
+      const mark = () => {
+        f.edited = true;
+        drop_pending_save();
+      };
+      input.addEventListener('input', mark);
+      input.addEventListener('change', mark);
       const label = document.createElement('label');
       label.htmlFor = input.id;
       label.textContent = f.label;
       const cell = document.createElement('div');
       const hint = document.createElement('span');
       hint.className = 'hint';
+      hint.id = `hint-${f.name}`;
       hint.textContent = f.valid && !f.words ? f.valid : '';
       f.error = document.createElement('span');
       f.error.className = 'error';
+      f.error.id = `error-${f.name}`;
+      input.setAttribute('aria-describedby', `${hint.id} ${f.error.id}`);
       cell.append(input, hint, f.error);
       form.append(label, cell);
     }
   }
 
-  async function open_file(file) {
-    opened.bytes = new Uint8Array(await file.arrayBuffer());
-    const r = await run_on_file(['--conf', '--read=tracks.gpx']);
-    show_message(r.stderr);
-    $('opened').hidden = r.status !== 0;
-    if (r.status !== 0)
-      return;
-    const listing = cp850(r.stdout);
-    $('listing').textContent = listing;
-    show_summary(r.files['tracks.gpx']);
-    $('analysis').hidden = true;
-    $('saved').hidden = true;
-    if (!valid_values_known)
-      await learn_valid_values();
-    await prefill(listing);
-    build_form();
+  // The tool's name for the chosen file: its own name, as a path where the
+  // name would read as an option.
+  const file_argument = (name) => (name.startsWith('-') ? `./${name}` : name);
+
+  async function open_file(file, handle = null) {
+    const generation = ++state.generation;
+    tool.cancel();
+    Object.assign(state, { name: file.name, arg: file_argument(file.name), file, handle,
+      scan: null, listing: '', selected: null, pending_save: null });
+    $('opened').hidden = true;
+    $('changes').hidden = true;
+    show_message('');
+    save_message('');
+    set_busy(true, 'reading');
+    try {
+      let r;
+      try {
+        // Read here and handed over: WebKit's workers cannot read a File
+        // made on the page.
+        const bytes = await file.arrayBuffer();
+        check_current(generation);
+        r = await tool.call({ op: 'open', bytes, name: state.arg }, [bytes]);
+      } catch (e) {
+        if (e instanceof Superseded)
+          throw new Stale();
+        if (/memory|allocation|Array buffer|OOM/i.test(String(e)))
+          throw new Error(texts.out_of_memory(file.name, Math.round(file.size / 1e6)));
+        throw e;
+      }
+      check_current(generation);
+      show_message(cp850(r.stderr));
+      if (r.status !== 0)
+        return;
+      state.scan = r.scan;
+      state.listing = cp850(r.stdout);
+      $('listing').textContent = state.listing;
+      show_summary(r.scan);
+      $('analysis').hidden = true;
+      $('opened').hidden = false;
+      show_tracks(r.scan);
+      show_progress('learning');
+      if (!state.valid_values_known)
+        await learn_valid_values(generation);
+      await prefill(state.listing, generation);
+      build_form();
+    } catch (e) {
+      if (e instanceof Stale || e instanceof Superseded)
+        return;
+      show_message(e.message?.startsWith(file.name) ? e.message : texts.failed(e.message ?? e));
+    } finally {
+      if (generation === state.generation)
+        set_busy(false);
+    }
   }
 
   async function download_gpx() {
-    const r = await run_on_file(['--read=tracks.gpx']);
-    show_message(r.stderr);
-    if (r.status === 0)
-      offer(r.files['tracks.gpx'], 'tracks.gpx', 'application/gpx+xml');
+    const scan = state.scan;
+    if (scan.size > gpx_size_limit)
+      return show_message(texts.gpx_too_large(state.name, Math.round(scan.size / 1e6)));
+    offer(await tool.call({ op: 'gpx' }), 'tracks.gpx');
+  }
+
+  // The track alone: the header of the tool's document for its points (the
+  // track's bounds), then, cut from the whole export, the push log points
+  // recorded within its time span, the track and the document's end.
+  async function download_track() {
+    const scan = state.scan;
+    const t = state.selected;
+    const header = await tool.call({ op: 'track_header', first: t.first, count: t.count });
+    const ranges = [];
+    const n = scan.wpt_offsets.length;
+    for (let i = 0; i < n; ++i)
+      if (t.start !== null && scan.wpt_times[i] >= t.start && scan.wpt_times[i] <= t.end)
+        ranges.push([scan.wpt_offsets[i], i + 1 < n ? scan.wpt_offsets[i + 1] : scan.wpt_end]);
+    ranges.push([t.from, t.to], [scan.gpx_end, scan.size]);
+    const rest = await tool.call({ op: 'gpx', ranges });
+    offer(new Blob([header, rest], { type: 'application/gpx+xml' }), `track-${t.number}.gpx`);
   }
 
   async function analyze() {
-    const r = await run_on_file(['--analyze']);
-    show_message(r.stderr);
+    const r = await run(['--analyze', state.arg], { [state.arg]: 'opened' });
+    show_message(cp850(r.stderr));
     const shown = $('analysis');
     shown.hidden = r.status !== 0;
-    shown.textContent = r.stdout.length ? cp850(r.stdout) : 'No unknown values found.';
+    shown.textContent = r.stdout.length ? cp850(r.stdout) : texts.no_unknown_values;
   }
 
+  // The listing's lines that differ, as "before → after".
+  function changed_lines(before, after) {
+    const a = before.split('\n');
+    const b = after.split('\n');
+    if (a.length === b.length)
+      return a.flatMap((line, i) => (line === b[i] ? [] : [[line, b[i]]]));
+    const kept = new Set(a);
+    const gone = a.filter((line) => !b.includes(line));
+    return [...gone.map((line) => [line, '']), ...b.filter((line) => !kept.has(line)).map((line) => ['', line])];
+  }
+
+  function drop_pending_save() {
+    state.pending_save = null;
+    $('changes').hidden = true;
+  }
+
+  // Save, first step: the tool's run on the unchanged file with the options
+  // of the edited fields and --conf gives both the new data file and its
+  // listing, whose changed lines are shown for confirmation.
   async function save() {
-    const changed = setting_fields.filter((f) => f.value() !== f.initial);
+    const generation = state.generation;
+    const changed = setting_fields.filter((f) => f.edited && !(f.words && f.value() === ''));
     const args = changed.map((f) => `--${f.name}=${f.value()}`);
-    for (const f of setting_fields)
+    drop_pending_save();
+    save_message('');
+    for (const f of setting_fields) {
       f.error.textContent = '';
-    const r = await run_on_file(args);
-    show_message(r.stderr);
-    $('saved').hidden = r.status !== 0;
-    if (r.status === 0) {
-      offer(r.files[data_name], data_name, 'application/octet-stream');
+      f.input.removeAttribute('aria-invalid');
+    }
+    show_progress('checking');
+    const r = await run([...args, '--conf', state.arg], { [state.arg]: 'opened' });
+    check_current(generation);
+    if (r.status !== 0) {
+      save_message(cp850(r.stderr), true);
+      // The tool stops at the first value it rejects, and may name the option
+      // by its letter: the field is the first that the tool rejects alone.
+      for (let i = 0; i < changed.length; ++i) {
+        const alone = await run([args[i], state.arg], { [state.arg]: 'block' });
+        check_current(generation);
+        if (alone.status !== 0) {
+          changed[i].error.textContent = cp850(alone.stderr);
+          changed[i].input.setAttribute('aria-invalid', 'true');
+          changed[i].focus_after = true;
+          break;
+        }
+      }
       return;
     }
-    // The tool stops at the first value it rejects, and may name the option
-    // by its letter: the field is the first that the tool rejects alone.
-    for (let i = 0; i < changed.length; ++i) {
-      const alone = await run_on_file([args[i]]);
-      if (alone.status !== 0) {
-        changed[i].error.textContent = cp850(alone.stderr);
-        break;
-      }
+    const lines = changed_lines(state.listing, cp850(r.stdout));
+    $('changes-intro').textContent = (lines.length ? texts.changes_intro : texts.no_changes)(state.name);
+    $('changes-lines').textContent = lines.map(([a, b]) => `${a}  →  ${b}`).join('\n');
+    $('changes-lines').hidden = !lines.length;
+    const write_back = Boolean(state.handle?.createWritable);
+    state.pending_save = { bytes: r.files[state.arg], generation, backup_needed: write_back };
+    $('backup').hidden = !write_back;
+    $('confirm').textContent = write_back ? texts.confirm_write(state.name) : texts.confirm_download;
+    $('changes').hidden = false;
+    if (write_back)
+      save_message(texts.backup_first);
+  }
+
+  function backup() {
+    offer(state.file, `backup-${state.name}`, 'application/octet-stream');
+    if (state.pending_save)
+      state.pending_save.backup_needed = false;
+    $('confirm').disabled = false;
+    save_message('');
+  }
+
+  // Save, second step: written into the opened file where the browser allows
+  // it (then read back and compared), else offered as a download.
+  async function confirm_save() {
+    const pending = state.pending_save;
+    if (!pending || pending.generation !== state.generation || pending.backup_needed)
+      return;
+    drop_pending_save();
+    if (!state.handle?.createWritable) {
+      offer(pending.bytes, 'NVPIPE.DAT', 'application/octet-stream');
+      save_message(texts.downloaded);
+      return;
+    }
+    const { name, handle } = state;
+    show_progress('writing');
+    try {
+      const mode = { mode: 'readwrite' };
+      if (handle.queryPermission && await handle.queryPermission(mode) !== 'granted' &&
+          await handle.requestPermission(mode) !== 'granted')
+        throw new Error(texts.permission_denied);
+      const writable = await handle.createWritable();
+      await writable.write(pending.bytes);
+      await writable.close();
+      const file = await handle.getFile();
+      const back = new Uint8Array(await file.arrayBuffer());
+      const same = back.length === pending.bytes.length && back.every((b, i) => b === pending.bytes[i]);
+      if (!same)
+        throw new Error(texts.read_back_differs);
+      await open_file(file, handle);
+      save_message(texts.written(name));
+    } catch (e) {
+      save_message(texts.write_failed(name, e.message ?? e), true);
     }
   }
 
-  // Runs one action at a time; the root element carries data-busy meanwhile.
-  function action(fn) {
+  // Runs one action at a time, with its progress line; the root element
+  // carries data-busy meanwhile and the actions are disabled.
+  function action(fn, key) {
     return async (...args) => {
-      const root = document.documentElement;
-      if (root.dataset.busy)
+      if (document.documentElement.dataset.busy)
         return;
-      root.dataset.busy = 'yes';
+      const generation = state.generation;
+      set_busy(true, key);
+      let focus = null;
       try {
         await fn(...args);
       } catch (e) {
-        $('message').textContent = String(e);
+        if (!(e instanceof Stale || e instanceof Superseded))
+          show_message(texts.failed(e.message ?? e));
       } finally {
-        delete root.dataset.busy;
+        if (generation === state.generation && document.documentElement.dataset.busy) {
+          set_busy(false);
+          focus = setting_fields.find((f) => f.focus_after);
+        }
+      }
+      if (focus) {
+        focus.focus_after = false;
+        focus.input.focus();
       }
     };
   }
 
   function start() {
-    const open = action(open_file);
-    $('data-file').addEventListener('change', (e) => e.target.files[0] && open(e.target.files[0]));
+    for (const element of document.querySelectorAll('[data-text]'))
+      element.textContent = texts[element.dataset.text];
+    const input = $('data-file');
+    input.addEventListener('change', () => input.files[0] && open_file(input.files[0]));
+    // Where the browser can write files, the chooser keeps the file's handle.
+    if (window.showOpenFilePicker) {
+      input.addEventListener('click', async (e) => {
+        e.preventDefault();
+        let handles;
+        try {
+          handles = await window.showOpenFilePicker();
+        } catch {
+          return;  // the owner cancelled the choice
+        }
+        open_file(await handles[0].getFile(), handles[0]);
+      });
+    }
     const drop = $('drop');
     document.addEventListener('dragover', (e) => {
       e.preventDefault();
       drop.classList.add('over');
     });
     document.addEventListener('dragleave', () => drop.classList.remove('over'));
-    document.addEventListener('drop', (e) => {
+    document.addEventListener('drop', async (e) => {
       e.preventDefault();
       drop.classList.remove('over');
-      if (e.dataTransfer.files[0])
-        open(e.dataTransfer.files[0]);
+      const files = e.dataTransfer.files;
+      if (files.length > 1)
+        return show_message(texts.one_file_at_a_time);
+      if (!files.length)
+        return;
+      const item = [...e.dataTransfer.items].find((i) => i.kind === 'file');
+      const handle_promise = item?.getAsFileSystemHandle?.();
+      const file = files[0];
+      const handle = handle_promise ? await handle_promise.catch(() => null) : null;
+      open_file(file, handle?.kind === 'file' ? handle : null);
     });
-    $('download-gpx').addEventListener('click', action(download_gpx));
-    $('analyze').addEventListener('click', action(analyze));
-    $('save').addEventListener('click', action(save));
+    $('download-gpx').addEventListener('click', action(download_gpx, 'exporting'));
+    $('download-track').addEventListener('click', action(download_track, 'exporting'));
+    $('analyze').addEventListener('click', action(analyze, 'analyzing'));
+    $('save').addEventListener('click', action(save, 'checking'));
+    $('backup').addEventListener('click', backup);
+    $('confirm').addEventListener('click', action(confirm_save, 'writing'));
+    $('cancel').addEventListener('click', drop_pending_save);
+    tool.start();
   }
 
   if (document.readyState === 'loading')

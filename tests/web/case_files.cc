@@ -54,6 +54,8 @@ int main(int argc, char** argv)
         {"every_field", every_field_set()},
         {"unknown_values", unknown_values},
         {"unknown_log_mode", unnormalised().set_byte(layout::log_mode.offset, 0)},
+        // A password no text field can hold, for the page's untouched field.
+        {"password_cr", export_log().set_password("ab\rcd").add_end_marker()},
     };
     for (const auto& f : files) {
         std::string path = std::string(argv[1]) + "/" + f.name + ".DAT";

@@ -1,16 +1,20 @@
-// Drives the browser page in headless Chromium and compares every byte it
-// produces with the native tool's: the end-to-end command lines through
-// window.trekdump.run, then the page's own controls on the sample data file.
-// Usage: node page_test.mjs NATIVE_BUILD PAGE_HTML CASE_FOLDER
+// Drives the browser page in Chromium, Firefox and WebKitGTK and compares
+// every byte it produces with the native tool's: the end-to-end command lines
+// through window.trekdump.run, then the page's own controls on the sample data
+// file, and in Chromium the write-back into a file of the origin's own file
+// system. Usage: node page_test.mjs NATIVE_BUILD PAGE_HTML CASE_FOLDER
+// [ENGINE...] (default chromium firefox webkit)
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import util from 'node:util';
-import puppeteer from 'puppeteer-core';
+import http from 'node:http';
+import { catch_downloads, launch } from './engines.mjs';
 
-const [native_build, page_html, case_folder] = process.argv.slice(2).map((p) => path.resolve(p));
+const [native_build, page_html, case_folder] = process.argv.slice(2, 5).map((p) => path.resolve(p));
+const engines = process.argv.length > 5 ? process.argv.slice(5) : ['chromium', 'firefox', 'webkit'];
 const tool = path.join(native_build, 'trekdump');
 const image = (name) => fs.readFileSync(path.join(case_folder, `${name}.DAT`));
 const sample = fs.readFileSync(path.join(native_build, 'NVPIPE.DAT'));
@@ -95,9 +99,9 @@ function run_native(args, files) {
 }
 
 // The same run through window.trekdump.run, in the same form.
-function run_page(page, args, files) {
+function run_page(engine, args, files) {
   const encoded = Object.fromEntries(Object.entries(files).map(([n, b]) => [n, b.toString('base64')]));
-  return page.evaluate(async (args, encoded) => {
+  return engine.evaluate(async (args, encoded) => {
     const decode = (text) => Uint8Array.from(atob(text), (ch) => ch.charCodeAt(0));
     const encode = (bytes) => btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''));
     const files = Object.fromEntries(Object.entries(encoded).map(([n, t]) => [n, decode(t)]));
@@ -116,124 +120,305 @@ function native(args, files = { 'NVPIPE.DAT': sample }) {
     file: (name) => bytes(r.files[name]) };
 }
 
-// Waits for a download of that name into the folder and returns its bytes.
-async function downloaded(folder, name) {
-  const file = path.join(folder, name);
-  for (let i = 0; i < 100 && !fs.existsSync(file); ++i)
-    await new Promise((done) => setTimeout(done, 50));
-  return fs.readFileSync(file);
+const iconv = (bytes) => spawnSync('iconv', ['-f', 'CP850', '-t', 'UTF-8'], { input: bytes }).stdout.toString();
+// The GPX 1.1 schema where the native tests find it, beside the project.
+const schema = process.env.GPX_SCHEMA ??
+  path.resolve(path.dirname(new URL(import.meta.url).pathname), '../../../shared/schemas/gpx-1.1.xsd');
+const validate = (file) => spawnSync('xmllint', ['--noout', '--schema', schema, file], { encoding: 'utf8' });
+
+// The page's controls, driven from inside the page the same way in every
+// engine: files handed to the chooser (or dropped) through a DataTransfer,
+// values typed as input events, downloads caught (see catch_downloads).
+function install_helpers() {
+  const $ = (s) => document.querySelector(s);
+  const file = (name, base64) => new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name);
+  const files = (list) => {
+    const dt = new DataTransfer();
+    for (const [name, base64] of list)
+      dt.items.add(file(name, base64));
+    return dt;
+  };
+  window.test = {
+    open(name, base64) {
+      const input = $('#data-file');
+      input.files = files([[name, base64]]).files;
+      input.dispatchEvent(new Event('change'));
+    },
+    drop(list) {
+      document.dispatchEvent(new DragEvent('drop', { dataTransfer: files(list), cancelable: true }));
+    },
+    async idle() {
+      await new Promise((done) => setTimeout(done, 20));
+      while (document.documentElement.dataset.busy)
+        await new Promise((done) => setTimeout(done, 20));
+    },
+    text: (s) => $(s).textContent,
+    // Types each value into its field (true/false ticks a box, a select
+    // picks the word) and fires the events a user's edit fires.
+    edit(changes) {
+      for (const [name, value] of Object.entries(changes)) {
+        const field = $(`#settings [name="${name}"]`);
+        if (typeof value === 'boolean')
+          field.checked = value;
+        else
+          field.value = value;
+        field.dispatchEvent(new Event('input', { bubbles: true }));
+        field.dispatchEvent(new Event('change', { bubbles: true }));
+      }
+    },
+    click: (s) => $(s).click(),
+    async downloads() {
+      await new Promise((done) => setTimeout(done, 100));
+      const all = await Promise.all(window.test_downloads);
+      window.test_downloads = [];
+      return all;
+    },
+  };
+}
+const b64 = (bytes) => Buffer.from(bytes).toString('base64');
+
+// The native listing's lines that the options change, as the page shows them.
+function changed_lines(args, file = sample) {
+  const before = iconv(native(['--conf', 'NVPIPE.DAT'], { 'NVPIPE.DAT': file }).stdout).split('\n');
+  const after = iconv(native([...args, '--conf', 'NVPIPE.DAT'], { 'NVPIPE.DAT': file }).stdout).split('\n');
+  return before.flatMap((line, i) => (line === after[i] ? [] : [`${line}  →  ${after[i]}`])).join('\n');
 }
 
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-  headless: true,
-  userDataDir: fs.mkdtempSync(path.join(scratch, 'profile-')),
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+// The tracks of the native export: points, first and last time of each.
+function native_tracks(gpx) {
+  return gpx.split('<trk>\n').slice(1).map((trk) => {
+    const times = [...trk.matchAll(/<time>(.*)T(.*)Z<\/time>/g)].map((m) => `${m[1]} ${m[2]}`);
+    return [String(times.length), times[0], times.at(-1)];
+  });
+}
+
 let failures = 0;
-async function check(name, body) {
+async function check(engine, name, body) {
   try {
     await body();
-    console.log(`ok   ${name}`);
+    console.log(`ok   ${engine.name}: ${name}`);
   } catch (e) {
     ++failures;
-    console.log(`FAIL ${name}\n${e.message}`);
+    console.log(`FAIL ${engine.name}: ${name}\n${e.message.slice(0, 3000)}`);
   }
 }
 
-try {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 1100, height: 900 });
-  const requests = [];
-  page.on('request', (r) => requests.push(r.url()));
-  page.on('pageerror', (e) => console.log(`page error: ${e.message}`));
-  await page.goto(`file://${page_html}`);
+// A log large enough that its opening is still running when the next file is chosen.
+const big = path.join(scratch, 'big.DAT');
+spawnSync(path.join(native_build, 'make_log'), ['300000', big]);
 
-  await check(`${cases.length} command lines give the native tool's bytes`, async () => {
+async function test_engine(engine, url) {
+  await engine.goto(url);
+  await engine.evaluate(install_helpers);
+  await catch_downloads(engine);
+  const t = (fn, ...args) => engine.evaluate(fn, ...args);
+  const open = async (name, bytes) => {
+    await t((n, b) => window.test.open(n, b), name, b64(bytes));
+    await t(() => window.test.idle());
+  };
+  const downloads = () => t(() => window.test.downloads());
+  const text = (s) => t((s) => window.test.text(s), s);
+  // Saves with the changes typed and confirms; resolves to the downloads.
+  const save = async (changes) => {
+    await t((c) => window.test.edit(c), changes);
+    await t(() => window.test.click('#save'));
+    await t(() => window.test.idle());
+  };
+  const confirm = async () => {
+    await t(() => window.test.click('#confirm'));
+    await t(() => window.test.idle());
+    return downloads();
+  };
+
+  await check(engine, `${cases.length} command lines give the native tool's bytes`, async () => {
     const wrong = [];
     for (const c of cases) {
       const files = case_files(c);
-      if (!util.isDeepStrictEqual(await run_page(page, c.args, files), run_native(c.args, files)))
+      if (!util.isDeepStrictEqual(await run_page(engine, c.args, files), run_native(c.args, files)))
         wrong.push(`${c.image}: trekdump ${c.args.join(' ')}`);
     }
     assert.deepEqual(wrong, []);
   });
 
-  const downloads = fs.mkdtempSync(path.join(scratch, 'downloads-'));
-  const cdp = await page.createCDPSession();
-  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-  const idle = () => page.waitForFunction(() => !document.documentElement.dataset.busy);
-  const text = (selector) => page.$eval(selector, (e) => e.textContent);
-
-  await check('opening the sample shows its listing and summary', async () => {
-    const sample_path = path.join(scratch, 'NVPIPE.DAT');
-    fs.writeFileSync(sample_path, sample);
-    await (await page.$('#data-file')).uploadFile(sample_path);
-    await page.waitForSelector('#settings [name="set-contrast"]');
-    await idle();
-    const conf = native(['--conf', 'NVPIPE.DAT']).stdout;
-    const utf8 = spawnSync('iconv', ['-f', 'CP850', '-t', 'UTF-8'], { input: conf }).stdout.toString();
-    assert.equal(await text('#listing'), utf8);
+  await check(engine, 'a second file chosen while the first opens is the one shown and saved', async () => {
+    await t((n, b) => window.test.open(n, b), 'big.DAT', b64(fs.readFileSync(big)));
+    await new Promise((done) => setTimeout(done, 300));
+    await open('NVPIPE.DAT', sample);
+    assert.equal(await text('#listing'), iconv(native(['--conf', 'NVPIPE.DAT']).stdout));
     const gpx = native(['--read', 'NVPIPE.DAT']).stdout.toString();
     const count = (tag) => String(gpx.split(tag).length - 1);
-    const summary = await page.$$eval('#summary tr', (rows) => rows.map((r) => r.cells[1].textContent));
+    const summary = await t(() => [...document.querySelectorAll('#summary tr')].map((r) => r.cells[1].textContent));
     assert.deepEqual(summary.slice(0, 3), [count('<trkpt '), count('<trk>'), count('<wpt ')]);
-    await page.screenshot({ path: path.join(path.dirname(page_html), 'page.png'), fullPage: true });
+    const rows = await t(() => [...document.querySelectorAll('#tracks tbody tr')].map(
+      (r) => [r.cells[4].textContent, r.cells[1].textContent, r.cells[2].textContent]));
+    assert.deepEqual(rows, native_tracks(gpx));
+    await save({});
+    assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(native(['NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
   });
 
-  await check('Download GPX offers the native export', async () => {
-    await page.click('#download-gpx');
-    assert.deepEqual(await downloaded(downloads, 'tracks.gpx'), native(['--read=out.gpx', 'NVPIPE.DAT']).file('out.gpx'));
+  await check(engine, 'Download GPX and the analysis are the native ones', async () => {
+    await t(() => window.test.click('#download-gpx'));
+    assert.deepEqual(await downloads(), [{ name: 'tracks.gpx', bytes: b64(native(['--read=o.gpx', 'NVPIPE.DAT']).file('o.gpx')) }]);
+    await t(() => window.test.click('#analyze'));
+    await t(() => window.test.idle());
+    assert.equal(await text('#analysis'), native(['--analyze', 'NVPIPE.DAT']).stdout.toString() || 'No unknown values found.');
   });
 
-  await check('the analysis is the native one', async () => {
-    await page.click('#analyze');
-    await idle();
-    const report = native(['--analyze', 'NVPIPE.DAT']).stdout.toString();
-    assert.equal(await text('#analysis'), report || 'No unknown values found.');
+  await check(engine, 'one track downloaded is the export\'s track with its push log points, valid GPX', async () => {
+    await open('export.DAT', image('export_log'));
+    await t(() => document.querySelectorAll('#tracks tbody tr')[1].click());
+    await t(() => window.test.click('#download-track'));
+    const [track] = await downloads();
+    assert.equal(track.name, 'track-2.gpx');
+    const bytes = Buffer.from(track.bytes, 'base64');
+    const file = path.join(scratch, `${engine.name}-track.gpx`);
+    fs.writeFileSync(file, bytes);
+    if (fs.existsSync(schema))
+      assert.equal(validate(file).status, 0, validate(file).stderr);
+    else
+      console.log(`skip ${engine.name}: no GPX schema at ${schema}`);
+    const whole = native(['--read', 'NVPIPE.DAT'], { 'NVPIPE.DAT': image('export_log') }).stdout.toString();
+    const text = bytes.toString();
+    const body = text.slice(text.indexOf('</metadata>\n') + 12);
+    const trk = whole.split('<trk>\n')[2];
+    assert.equal(body, `${whole.match(/<wpt [^]*?<\/wpt>\n/)[0]}<trk>\n${trk.replace('</gpx>\n', '')}</gpx>\n`);
   });
 
-  // Form changes, and the options a native run is given for the same changes.
-  const edit = async (changes) => {
-    for (const [name, value] of Object.entries(changes)) {
-      const field = `#settings [name="${name}"]`;
-      if (typeof value === 'boolean')
-        await page.$eval(field, (e, v) => { e.checked = v; }, value);
-      else if (await page.$eval(field, (e) => e.tagName === 'SELECT'))
-        await page.select(field, value);
-      else
-        await page.$eval(field, (e, v) => { e.value = v; }, value);
+  // What the owner types, as the tool takes it: the page passes it unchanged.
+  await open('NVPIPE.DAT', sample);
+  for (const [name, typed] of [['set-pdop-mask', '2,5'], ['set-contrast', '200abc'],
+    ['set-shake-mode-time', '+7'], ['set-device-zone', '5:30']]) {
+    await check(engine, `${name} typed as '${typed}'`, async () => {
+      await open('NVPIPE.DAT', sample);
+      const args = [`--${name}=${typed}`];
+      const expected = native([...args, 'NVPIPE.DAT']);
+      await save({ [name]: typed });
+      if (expected.status === 0) {
+        assert.equal(await text('#changes-lines'), changed_lines(args));
+        assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(expected.file('NVPIPE.DAT')) }]);
+        assert.match(await text('#save-message'), /must be named NVPIPE\.DAT/);
+        return;
+      }
+      const state = await t((n) => {
+        const field = document.querySelector(`#settings [name="${n}"]`);
+        const error = document.getElementById(field.getAttribute('aria-describedby').split(' ')[1]);
+        return [document.querySelector('#save-message').textContent, error.textContent,
+          document.activeElement === field, document.querySelector('#changes').hidden];
+      }, name);
+      const err = expected.stderr.toString();
+      assert.deepEqual(state, [err, err, true, true]);
+      assert.deepEqual(await downloads(), []);
+    });
+  }
+
+  await check(engine, 'several fields changed: the changes shown, then the native data file', async () => {
+    await open('NVPIPE.DAT', sample);
+    await save({ 'set-log-mode': 'car', 'set-contrast': '210', 'set-shake-mode': false,
+      'set-password': 'neu', 'clear-memory': true });
+    const args = ['--set-log-mode=car', '--set-contrast=210', '--set-shake-mode=off',
+      '--set-password=neu', '--clear-memory=yes'];
+    assert.equal(await text('#changes-lines'), changed_lines(args));
+    assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(native([...args, 'NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
+  });
+
+  await check(engine, 'an untouched password holding a CR stays as it is', async () => {
+    const file = image('password_cr');
+    await open('NVPIPE.DAT', file);
+    await save({ 'set-contrast': '200' });
+    const expected = native(['--set-contrast=200', 'NVPIPE.DAT'], { 'NVPIPE.DAT': file }).file('NVPIPE.DAT');
+    assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(expected) }]);
+  });
+
+  await check(engine, 'messages name the chosen file; two files dropped open none', async () => {
+    await open('-short.dat', image('short'));
+    assert.equal(await text('#message'), native(['./-short.dat'], { '-short.dat': image('short') }).stderr.toString());
+    await t((b) => window.test.drop([['a.DAT', b], ['b.DAT', b]]), b64(sample));
+    assert.match(await text('#message'), /one file at a time/);
+  });
+
+  await check(engine, 'at 375 px wide nothing lies off-screen', async () => {
+    await open('NVPIPE.DAT', sample);
+    await engine.resize(375, 800);
+    await new Promise((done) => setTimeout(done, 300));
+    const wide = await t(() => [...document.querySelectorAll('body *')]
+      .filter((e) => e.getClientRects().length && e.getBoundingClientRect().right > document.documentElement.clientWidth + 1)
+      .map((e) => e.id || e.name || e.tagName));
+    assert.deepEqual(wide, []);
+    await engine.resize(1100, 900);
+  });
+}
+
+// Write-back in Chromium, over http://127.0.0.1: the chooser returns a handle
+// to a file of the origin's own file system, so the bytes written and their
+// read-back are real.
+async function test_write_back(engine) {
+  const server = http.createServer((request, response) => {
+    response.setHeader('content-type', 'text/html');
+    response.end(fs.readFileSync(page_html));
+  });
+  await new Promise((done) => server.listen(0, '127.0.0.1', done));
+  try {
+    await engine.goto(`http://127.0.0.1:${server.address().port}/`);
+    await engine.evaluate(install_helpers);
+    await catch_downloads(engine);
+    const t = (fn, ...args) => engine.evaluate(fn, ...args);
+    await check(engine, 'Save writes into the opened file after a backup, and reads it back', async () => {
+      await t(async (b) => {
+        const root = await navigator.storage.getDirectory();
+        const handle = await root.getFileHandle('NVPIPE.DAT', { create: true });
+        const w = await handle.createWritable();
+        await w.write(Uint8Array.from(atob(b), (c) => c.charCodeAt(0)));
+        await w.close();
+        window.showOpenFilePicker = async () => [handle];
+        window.read_device = async () => {
+          const bytes = new Uint8Array(await (await handle.getFile()).arrayBuffer());
+          return btoa(Array.from(bytes, (x) => String.fromCharCode(x)).join(''));
+        };
+        window.test.click('#data-file');
+        await window.test.idle();
+        window.test.edit({ 'set-contrast': '210' });
+        window.test.click('#save');
+        await window.test.idle();
+      }, b64(sample));
+      assert.deepEqual(await t(() => [document.querySelector('#backup').hidden, document.querySelector('#confirm').disabled]), [false, true]);
+      assert.equal(await t(() => window.test.text('#changes-lines')), changed_lines(['--set-contrast=210']));
+      await t(() => window.test.click('#backup'));
+      assert.deepEqual(await t(() => window.test.downloads()), [{ name: 'backup-NVPIPE.DAT', bytes: b64(sample) }]);
+      await t(async () => {
+        window.test.click('#confirm');
+        await window.test.idle();
+      });
+      assert.match(await t(() => window.test.text('#save-message')), /^Written into NVPIPE\.DAT and read back/);
+      assert.equal(await t(() => window.read_device()), b64(native(['--set-contrast=210', 'NVPIPE.DAT']).file('NVPIPE.DAT')));
+      assert.equal(await t(() => window.test.text('#listing')),
+        iconv(native(['--set-contrast=210', '--conf', 'NVPIPE.DAT']).stdout));
+    });
+  } finally {
+    server.close();
+  }
+}
+
+try {
+  const html = fs.readFileSync(page_html, 'latin1');
+  assert.doesNotMatch(html, /\b(src|href)\s*=\s*["']?(https?:)?\/\/|@import|url\(\s*["']?(https?:)?\/\//i);
+  for (const name of engines) {
+    const engine = await launch(name);
+    const requests = [];
+    engine.page?.on('request', (r) => requests.push(r.url()));
+    try {
+      await test_engine(engine, `file://${page_html}`);
+      await check(engine, 'the tool runs in a worker; nothing loaded from outside, no error', async () => {
+        assert.equal(await engine.evaluate(() => window.trekdump.runs_in), 'worker');
+        assert.deepEqual(requests.filter((url) => !/^(file|data|blob):/.test(url)), []);
+        assert.deepEqual(engine.errors, []);
+      });
+      if (name === 'chromium')
+        await test_write_back(engine);
+    } finally {
+      await engine.close();
     }
-    await page.click('#save');
-    await idle();
-  };
-
-  await check('Save offers the native run\'s data file', async () => {
-    await edit({ 'set-log-mode': 'car', 'set-device-zone': '5:30', 'set-contrast': '210',
-      'set-shake-mode': false, 'set-password': 'neu', 'clear-memory': true });
-    const args = ['--set-log-mode=car', '--set-device-zone=5:30', '--set-contrast=210',
-      '--set-shake-mode=off', '--set-password=neu', '--clear-memory=yes', 'NVPIPE.DAT'];
-    assert.deepEqual(await downloaded(downloads, 'NVPIPE.DAT'), native(args).file('NVPIPE.DAT'));
-    fs.rmSync(path.join(downloads, 'NVPIPE.DAT'));
-  });
-
-  await check('a rejected value is shown beside its field and nothing is offered', async () => {
-    await edit({ 'set-contrast': '200', 'set-shake-mode-time': '0' });
-    const err = native(['--set-shake-mode-time=0', 'NVPIPE.DAT']).stderr.toString();
-    assert.equal(await text('#message'), err);
-    assert.equal(await page.$eval('[name="set-shake-mode-time"] ~ .error', (e) => e.textContent), err);
-    await new Promise((done) => setTimeout(done, 500));
-    assert.deepEqual(fs.readdirSync(downloads).filter((n) => n.startsWith('NVPIPE')), []);
-  });
-
-  await check('the page refers to no outside resource', async () => {
-    const html = fs.readFileSync(page_html, 'latin1');
-    assert.doesNotMatch(html, /\b(src|href)\s*=\s*["']?(https?:)?\/\/|@import|url\(\s*["']?(https?:)?\/\//i);
-    assert.deepEqual(requests.filter((url) => !/^(file|data|blob):/.test(url)), []);
-  });
+  }
 } finally {
-  await browser.close();
   fs.rmSync(scratch, { recursive: true, force: true });
 }
 process.exit(failures ? 1 : 0);
