@@ -727,11 +727,15 @@
   const track_colour = (i) => `hsl(${(i * 137.508) % 360} 75% 40%)`;
 
   // All tracks, equirectangular around the middle latitude; the selected one
-  // drawn on top and wider.
+  // drawn on top and wider. The canvas is an unaccelerated one (asked for as
+  // one read often): WebKit's accelerated canvas keeps what it built for every
+  // stroked segment, some 500 MB for a full device's million points, where
+  // the 800 by 600 pixels take 2 MB. A point on the pixel of the last one
+  // drawn adds nothing to the picture and is left out of the path.
   function draw() {
     const canvas = $('drawing');
     const scan = state.scan;
-    const g = canvas.getContext('2d');
+    const g = canvas.getContext('2d', { willReadFrequently: true });
     g.clearRect(0, 0, canvas.width, canvas.height);
     const xy = scan.drawing;
     if (!xy.length)
@@ -755,10 +759,20 @@
       g.beginPath();
       g.strokeStyle = track_colour(i);
       g.lineWidth = width;
-      for (let k = from; k < to; ++k)
-        (k === from ? g.moveTo : g.lineTo).call(g, px(xy[2 * k]), py(xy[2 * k + 1]));
-      if (to - from === 1)
-        g.rect(px(xy[2 * from]) - 1, py(xy[2 * from + 1]) - 1, 2, 2);
+      let x = 0;
+      let y = 0;
+      let pixels = 0;
+      for (let k = from; k < to; ++k) {
+        const next_x = px(xy[2 * k]);
+        const next_y = py(xy[2 * k + 1]);
+        if (pixels && Math.round(next_x) === Math.round(x) && Math.round(next_y) === Math.round(y))
+          continue;
+        (pixels++ ? g.lineTo : g.moveTo).call(g, next_x, next_y);
+        x = next_x;
+        y = next_y;
+      }
+      if (pixels === 1)
+        g.rect(x - 1, y - 1, 2, 2);
       g.stroke();
     };
     g.globalAlpha = state.selected ? 0.35 : 1;

@@ -284,6 +284,30 @@ async function test_engine(engine, url) {
     assert.equal(body, `${whole.match(/<wpt [^]*?<\/wpt>\n/)[0]}<trk>\n${trk.replace('</gpx>\n', '')}</gpx>\n`);
   });
 
+  // The drawing's painted pixels, before and after choosing the first track:
+  // every track shows (one point as a dot), the chosen one changes the picture.
+  await check(engine, 'the drawing shows the tracks, the chosen one on top', async () => {
+    const pixels = () => t(() => {
+      const c = document.querySelector('#drawing');
+      const rgba = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      let painted = 0;
+      let sum = 0;
+      for (let i = 0; i < rgba.length; i += 4) {
+        painted += rgba[i + 3] > 0;
+        sum = (sum * 31 + rgba[i] + 7 * rgba[i + 1] + 13 * rgba[i + 2]) % 1000000007;
+      }
+      return { painted, sum };
+    });
+    for (const [name, bytes] of [['NVPIPE.DAT', sample], ['one.DAT', image('one_point')],
+      ['two.DAT', image('two_points')], ['export.DAT', image('export_log')]]) {
+      await open(name, bytes);
+      const all = await pixels();
+      assert.ok(all.painted > 0, `${name}: nothing drawn`);
+      await t(() => document.querySelector('#tracks tbody tr').click());
+      assert.notDeepEqual(await pixels(), all, `${name}: the chosen track is not drawn on top`);
+    }
+  });
+
   // What the owner types, as the tool takes it: the page passes it unchanged.
   await open('NVPIPE.DAT', sample);
   for (const [name, typed] of [['set-pdop-mask', '2,5'], ['set-contrast', '200abc'],
