@@ -267,7 +267,7 @@ int run(int argc, char** argv)
         return 1;
     }
 
-// Second parse: the same words, now applied in command-line order.
+    // Second parse: the same words, now applied in command-line order.
     actions act;
     opterr = 1;
     optind = 0;
