@@ -178,11 +178,11 @@ int write_gpx_file(const char* path, const std::vector<track_point>& points,
     bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
     if (written && target.info.id.volume == data.info.id.volume)
         written = sys::sync_stream(out.get());
-    bool closed = std::fclose(out.release()) == 0;
-    if (!closed || !written)
+    bool complete = std::fclose(out.release()) == 0 && written;
+    if (!complete)
         sys::discard_output(target);
     sys::discard_on_interrupt(nullptr);
-    if (!closed || !written) {
+    if (!complete) {
         std::fprintf(stderr, msg::error_writing, path);
         return 1;
     }

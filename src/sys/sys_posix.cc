@@ -41,34 +41,14 @@ constexpr int interrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 struct sigaction previous[std::size(interrupts)];
 bool installed[std::size(interrupts)];
 
-// The output the interrupt handler discards; only what is async-signal-safe
-// to use from the handler.
-volatile sig_atomic_t watching = 0;
-int watched_fd = -1;
-const char* watched_path = nullptr;
-file_id watched_id;
-bool watched_created = false;
-bool watched_regular = false;
-
-// Empties the output and removes a file this run created, with calls that
-// are safe in a signal handler.
-void discard(int fd, const char* path, const file_id& id, bool created, bool regular)
-{
-    if (!regular)
-        return;
-    // Another name of the file (a hard link, a link's target) keeps nothing.
-    if (fd >= 0)
-        while (::ftruncate(fd, 0) != 0 && errno == EINTR) {
-        }
-    struct stat st;
-    if (created && path && ::lstat(path, &st) == 0 && S_ISREG(st.st_mode) && info_of(st).id == id)
-        ::unlink(path);
-}
+// The output the interrupt handler discards (discard_output uses only calls
+// that are safe in a signal handler).
+const output_file* volatile watched = nullptr;
 
 void on_interrupt(int signal)
 {
-    if (watching)
-        discard(watched_fd, watched_path, watched_id, watched_created, watched_regular);
+    if (const output_file* out = watched)
+        discard_output(*out);
     // Ends with the signal's own status: the default action, raised again
     // and delivered once the handler returns.
     ::signal(signal, SIG_DFL);
@@ -221,19 +201,21 @@ bool truncate_output(const output_file& out)
 
 void discard_output(const output_file& out)
 {
-    discard(static_cast<int>(out.keeper), out.path, out.info.id, out.created,
-            out.info.kind == file_kind::regular);
+    if (out.info.kind != file_kind::regular)
+        return;
+    // Another name of the file (a hard link, a link's target) keeps nothing.
+    while (::ftruncate(static_cast<int>(out.keeper), 0) != 0 && errno == EINTR) {
+    }
+    struct stat st;
+    if (out.created && ::lstat(out.path, &st) == 0 && S_ISREG(st.st_mode) &&
+        info_of(st).id == out.info.id)
+        ::unlink(out.path);
 }
 
 void discard_on_interrupt(const output_file* out)
 {
     if (out) {
-        watched_fd = static_cast<int>(out->keeper);
-        watched_path = out->path;
-        watched_id = out->info.id;
-        watched_created = out->created;
-        watched_regular = out->info.kind == file_kind::regular;
-        watching = 1;
+        watched = out;
         struct sigaction action {};
         action.sa_handler = on_interrupt;
         action.sa_mask = interrupt_set();
@@ -248,7 +230,7 @@ void discard_on_interrupt(const output_file* out)
     for (std::size_t i = 0; i < std::size(interrupts); ++i)
         if (installed[i])
             ::sigaction(interrupts[i], &previous[i], nullptr);
-    watching = 0;
+    watched = nullptr;
 }
 
 void hold_interrupts(bool hold)
