@@ -355,10 +355,80 @@ async function test_engine(engine, url) {
 
   await check(engine, 'messages name the chosen file; two files dropped open none', async () => {
     await open('-short.dat', image('short'));
-    assert.equal(await text('#message'), native(['./-short.dat'], { '-short.dat': image('short') }).stderr.toString());
+    assert.equal(await text('#message'), native(['--', '-short.dat'], { '-short.dat': image('short') }).stderr.toString());
     await t((b) => window.test.drop([['a.DAT', b], ['b.DAT', b]]), b64(sample));
     assert.match(await text('#message'), /one file at a time/);
   });
+
+  // Any name is the data file, never an option; a file that does not look
+  // like one says why and takes two confirmations before its download.
+  const jpeg = Buffer.concat([Buffer.from([0xff, 0xd8, 0xff, 0xe0]), Buffer.alloc(6000, 0x41)]);
+  const no_record = Buffer.concat([sample.subarray(0, 4096), Buffer.from([0xff])]);
+  for (const [name, bytes, warning] of [['-copy.DAT', sample], ['--conf', sample], ['-', sample],
+    ['photo.jpg', jpeg, /look like the logger's data file: its configuration block holds values outside the known sets \(unknown value '255' at offset 0x00000000, /],
+    ['NVPIPE.DAT', no_record, /look like the logger's data file: its log holds no valid record\./]]) {
+    await check(engine, `'${name}' opens as the data file${warning ? ' with a warning' : ''} and saves`, async () => {
+      await open(name, bytes);
+      const files = { 'NVPIPE.DAT': bytes };
+      assert.equal(await text('#listing'), iconv(native(['--conf', 'NVPIPE.DAT'], files).stdout));
+      if (warning)
+        assert.match(await text('#message'), warning);
+      else
+        assert.equal(await text('#message'), '');
+      await save({ 'set-contrast': '210' });
+      if (warning)
+        assert.deepEqual(await confirm(), []);
+      assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT',
+        bytes: b64(native(['--set-contrast=210', 'NVPIPE.DAT'], files).file('NVPIPE.DAT')) }]);
+    });
+  }
+
+  await check(engine, 'push log points belong to the track that holds them, whatever their times', async () => {
+    await open('NVPIPE.DAT', image('pushes_by_place'));
+    const counts = await t(() => [...document.querySelectorAll('#tracks tbody tr')].map((r) => r.cells[6].textContent));
+    assert.deepEqual(counts, ['1', '3', '0']);
+    const gpx = native(['--read', 'NVPIPE.DAT'], { 'NVPIPE.DAT': image('pushes_by_place') }).stdout.toString();
+    const waypoints = gpx.match(/<wpt [^]*?<\/wpt>\n/g);
+    for (const [row, own] of [[1, waypoints.slice(1, 4)], [2, []]]) {
+      await t((i) => document.querySelectorAll('#tracks tbody tr')[i].click(), row);
+      await t(() => window.test.click('#download-track'));
+      const [track] = await downloads();
+      const body = Buffer.from(track.bytes, 'base64').toString();
+      assert.deepEqual(body.match(/<wpt [^]*?<\/wpt>\n/g) ?? [], own);
+    }
+  });
+
+  // The fields start from the block's stored values; typed text comes back
+  // in messages as typed.
+  await check(engine, 'every field holds the value stored in the block', async () => {
+    await open('NVPIPE.DAT', image('stored_values'));
+    const values = await t(() => Object.fromEntries([...document.querySelectorAll('#settings [name]')]
+      .map((f) => [f.name, f.type === 'checkbox' ? f.checked : f.value])));
+    const expected = { 'set-password': 'UTCwanderü', 'set-device-zone': '-3:30', 'set-pdop-mask': '6.5',
+      'set-tdop-mask': '12.3', 'set-log-mode': 'user', 'set-userdefined-log-mode': 'mixed',
+      'set-fix-mode': '3d', 'set-gps-mode': 'fast', 'set-system-unit': 'imperial', 'set-contrast': '7',
+      'set-2d-fix-altitude': '1800000', 'clear-memory': true, 'set-sbas': false, 'set-shake-mode': false };
+    assert.deepEqual(Object.fromEntries(Object.keys(expected).map((k) => [k, values[k]])), expected);
+    // Passed back unchanged, every value of the sample leaves its block as it is.
+    await open('NVPIPE.DAT', sample);
+    await t(() => window.test.edit(Object.fromEntries([...document.querySelectorAll('#settings [name]')]
+      .map((f) => [f.name, f.type === 'checkbox' ? f.checked : f.value]))));
+    await save({});
+    assert.equal(await text('#changes-lines'), '');
+    assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(native(['NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
+  });
+
+  for (const [name, typed] of [['set-contrast', '\u00a0200'], ['set-contrast', '２００'], ['set-password', 'Müller']]) {
+    await check(engine, `${name} typed as '${typed}' is shown as typed`, async () => {
+      await open('NVPIPE.DAT', sample);
+      await save({ [name]: typed });
+      const expected = native([`--${name}=${typed}`, '--conf', 'NVPIPE.DAT']);
+      if (expected.status)
+        assert.equal(await text('#save-message'), expected.stderr.toString());
+      else
+        assert.match(await text('#changes-lines'), new RegExp(`→  Passwort: ${typed}$`));
+    });
+  }
 
   await check(engine, 'at 375 px wide nothing lies off-screen', async () => {
     await open('NVPIPE.DAT', sample);
