@@ -1126,21 +1126,29 @@
 
   const same_bytes = (a, b) => a.length === b.length && a.every((x, i) => x === b[i]);
 
+  class Changed extends Error {}
+
+  // A file's bytes read again. The browser refuses to read a File once its
+  // file has changed on disk (NotReadableError): that is a change too.
+  function read_again(file) {
+    return file.arrayBuffer().then((bytes) => new Uint8Array(bytes), (e) => {
+      throw e?.name === 'NotReadableError' ? new Changed() : e;
+    });
+  }
+
   // Whether the file, as it is now, has the length the page opened and the
   // block given (by default the block opened).
   async function unchanged(file, block = state.block) {
-    const now = new Uint8Array(await file.slice(0, block_size).arrayBuffer());
+    const now = await read_again(file.slice(0, block_size));
     return file.size === state.size && same_bytes(now, block);
   }
-
-  class Changed extends Error {}
 
   // The backup is the file's bytes read now and found as opened; one that
   // cannot be made keeps Confirm locked, with the reason.
   async function backup() {
     const pending = state.pending_save;
     try {
-      const bytes = new Uint8Array(await state.file.arrayBuffer());
+      const bytes = await read_again(state.file);
       if (bytes.length !== state.size || !same_bytes(bytes.subarray(0, block_size), state.block))
         throw new Changed();
       offer(bytes, `backup-${state.name}`, 'application/octet-stream');

@@ -468,6 +468,12 @@ async function test_write_back(engine) {
           const bytes = new Uint8Array(await (await handle.getFile()).arrayBuffer());
           return btoa(Array.from(bytes, (x) => String.fromCharCode(x)).join(''));
         };
+        // Another handle on the same file, as another tab would hold.
+        window.write_device = async (bytes) => {
+          const w = await (await root.getFileHandle('NVPIPE.DAT')).createWritable();
+          await w.write(bytes);
+          await w.close();
+        };
         window.test.click('#data-file');
         await window.test.idle();
         window.test.edit({ 'set-contrast': '210' });
@@ -486,6 +492,61 @@ async function test_write_back(engine) {
       assert.equal(await t(() => window.read_device()), b64(native(['--set-contrast=210', 'NVPIPE.DAT']).file('NVPIPE.DAT')));
       assert.equal(await t(() => window.test.text('#listing')),
         iconv(native(['--set-contrast=210', '--conf', 'NVPIPE.DAT']).stdout));
+    });
+
+    // The file changed through another handle after it was opened (before or
+    // after the backup): nothing is written and the other change stays.
+    const contrast_230 = (bytes) => Uint8Array.from(bytes, (b, i) => (i === 12 ? 230 : b));
+    const grown = (bytes) => Buffer.concat([bytes, Buffer.alloc(16, 1)]);
+    for (const [what, change, before_backup] of [['another save', contrast_230, false],
+      ['a log that grew', grown, false], ['another save before the backup', contrast_230, true]]) {
+      await check(engine, `write-back after ${what}: nothing written`, async () => {
+        const changed = Buffer.from(change(sample));
+        const state = await t(async (b, changed, before_backup) => {
+          const decode = (x) => Uint8Array.from(atob(x), (c) => c.charCodeAt(0));
+          await window.write_device(decode(b));
+          window.test.click('#data-file');
+          await window.test.idle();
+          window.test.edit({ 'set-contrast': '210' });
+          window.test.click('#save');
+          await window.test.idle();
+          if (before_backup)
+            await window.write_device(decode(changed));
+          window.test.click('#backup');
+          await window.test.idle();
+          if (!before_backup)
+            await window.write_device(decode(changed));
+          window.test.click('#confirm');
+          await window.test.idle();
+          return [document.querySelector('#confirm').disabled, window.test.text('#save-message')];
+        }, b64(sample), b64(changed), before_backup);
+        assert.deepEqual(state, before_backup
+          ? [true, 'The backup of NVPIPE.DAT could not be made: NVPIPE.DAT was changed since it was opened: open it again before saving. Nothing can be written without it.']
+          : [false, 'NVPIPE.DAT was changed since it was opened: open it again before saving.']);
+        assert.equal(await t(() => window.read_device()), b64(changed));
+        await t(() => window.test.downloads());
+      });
+    }
+
+    await check(engine, 'a file chosen during the write is opened after it', async () => {
+      const message = await t(async (b, other) => {
+        await window.write_device(Uint8Array.from(atob(b), (c) => c.charCodeAt(0)));
+        window.test.click('#data-file');
+        await window.test.idle();
+        window.test.edit({ 'set-contrast': '210' });
+        window.test.click('#save');
+        await window.test.idle();
+        window.test.click('#backup');
+        await window.test.idle();
+        window.test.click('#confirm');
+        window.test.open('other.DAT', other);
+        await window.test.idle();
+        return window.test.text('#save-message');
+      }, b64(sample), b64(image('two_points')));
+      assert.match(message, /^Written into NVPIPE\.DAT and read back/);
+      assert.equal(await t(() => window.read_device()), b64(native(['--set-contrast=210', 'NVPIPE.DAT']).file('NVPIPE.DAT')));
+      assert.equal(await t(() => window.test.text('#listing')),
+        iconv(native(['--conf', 'NVPIPE.DAT'], { 'NVPIPE.DAT': image('two_points') }).stdout));
     });
   } finally {
     server.close();
