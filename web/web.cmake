@@ -25,6 +25,12 @@ target_link_options(trekdump_web PRIVATE
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${web_dir}/page.js)
 
+# The page's Content-Security-Policy gets the hashes of its script and style.
+find_program(NODE_EXECUTABLE node REQUIRED)
+set_property(TARGET trekdump_web APPEND PROPERTY LINK_DEPENDS ${web_dir}/csp.mjs)
+add_custom_command(TARGET trekdump_web POST_BUILD
+  COMMAND ${NODE_EXECUTABLE} ${web_dir}/csp.mjs $<TARGET_FILE:trekdump_web> VERBATIM)
+
 # Debian's emscripten runs its JavaScript tools with the system's Node.js,
 # which finds Debian's acorn only through NODE_PATH.
 if(EXISTS /usr/share/nodejs/acorn AND NOT DEFINED ENV{NODE_PATH})

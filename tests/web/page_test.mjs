@@ -564,6 +564,9 @@ try {
       await test_engine(engine, `file://${page_html}`);
       await check(engine, 'the tool runs in a worker; nothing loaded from outside, no error', async () => {
         assert.equal(await engine.evaluate(() => window.trekdump.runs_in), 'worker');
+        // The page's policy refuses every connection, even to data: and blob: URLs.
+        assert.deepEqual(await engine.evaluate(() => Promise.all(['data:,x', URL.createObjectURL(new Blob(['x']))]
+          .map((url) => fetch(url).then(() => 'fetched', () => 'refused')))), ['refused', 'refused']);
         assert.deepEqual(requests.filter((url) => !/^(file|data|blob):/.test(url)), []);
         assert.deepEqual(engine.errors, []);
       });
