@@ -12,6 +12,10 @@
     title: 'trekdump',
     intro: 'Tracks and settings of the GPS track logger\'s data file NVPIPE.DAT. ' +
       'Everything happens inside this page: the file is never sent anywhere.',
+    steps: 'Connect the logger to this computer with its USB cable: it appears as a drive. ' +
+      'Open NVPIPE.DAT from that drive, or drop it here. Keep a copy of the file before you ' +
+      'change settings: it is often the only copy of your tracks.',
+    chooser_description: 'Data file of the logger (NVPIPE.DAT)',
     open_label: 'Open a data file:',
     drop_hint: 'or drop it on this page.',
     log_heading: 'Log',
@@ -409,7 +413,10 @@
         stride *= 2;
       }
       if ((points - 1) % stride === 0) {
-        drawing[2 * stored] = lon / 1e7;
+        // Across the 180° meridian the longitude goes on past ±180, so that
+        // the line does not cross the whole map.
+        const x = lon / 1e7;
+        drawing[2 * stored] = stored ? x + 360 * Math.round((drawing[2 * stored - 2] - x) / 360) : x;
         drawing[2 * stored + 1] = lat / 1e7;
         ++stored;
       }
@@ -658,7 +665,7 @@
   // meanwhile waits in queued.
   const state = { generation: 0, name: '', file: null, handle: null, block: null, size: 0,
     suspect: '', scan: null, listing: '', selected: null, pending_save: null,
-    valid_values_known: false, writing: false, queued: null };
+    valid_values_known: false, writing: false, queued: null, focus_next: null };
 
   class Stale extends Error {}
   const check_current = (generation) => {
@@ -797,14 +804,19 @@
         g.rect(x - 1, y - 1, 2, 2);
       g.stroke();
     };
-    g.globalAlpha = state.selected ? 0.35 : 1;
-    scan.tracks.forEach((t, i) => stroke(t, i, 1.5));
-    g.globalAlpha = 1;
+    // The push log points first, small, each on the side of the meridian
+    // where the tracks are drawn: the tracks lie on top of them.
     g.fillStyle = '#000';
     const w = scan.wpt_xy;
     const step = Math.max(1, Math.floor(w.length / 2 / 100000)) * 2;
-    for (let i = 0; i < w.length; i += step)
-      g.fillRect(px(w[i]) - 2, py(w[i + 1]) - 2, 4, 4);
+    const middle = (min_x + max_x) / 2;
+    for (let i = 0; i < w.length; i += step) {
+      const x = w[i] + 360 * Math.round((middle - w[i]) / 360);
+      g.fillRect(px(x) - 1.5, py(w[i + 1]) - 1.5, 3, 3);
+    }
+    g.globalAlpha = state.selected ? 0.35 : 1;
+    scan.tracks.forEach((t, i) => stroke(t, i, 1.5));
+    g.globalAlpha = 1;
     if (state.selected)
       stroke(state.selected, state.selected.number - 1, 4);
   }
@@ -823,7 +835,7 @@
     body.replaceChildren();
     for (const t of scan.tracks) {
       const row = body.insertRow();
-      row.tabIndex = 0;
+      row.tabIndex = t.number === 1 ? 0 : -1;
       row.setAttribute('aria-selected', 'false');
       row.style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
       [t.number, show_time(t.start), show_time(t.end), duration(t), t.count, t.km.toFixed(2),
@@ -838,6 +850,13 @@
         if (e.key === 'Enter' || e.key === ' ') {
           e.preventDefault();
           choose();
+        } else if (e.key in row_moves) {
+          e.preventDefault();
+          const rows = body.rows;
+          const to = rows[Math.max(0, Math.min(rows.length - 1, row_moves[e.key](row.sectionRowIndex, rows.length)))];
+          row.tabIndex = -1;
+          to.tabIndex = 0;
+          to.focus();
         }
       });
     }
@@ -846,6 +865,11 @@
     $('download-track').disabled = true;
     draw();
   }
+
+  // The table is one Tab stop: the arrow keys, Home and End move among its
+  // rows, Enter or Space chooses one.
+  const row_moves = { ArrowDown: (i) => i + 1, ArrowUp: (i) => i - 1, Home: () => 0,
+    End: (i, n) => n - 1, PageDown: (i) => i + 10, PageUp: (i) => i - 10 };
 
   function select_track(track, row) {
     for (const r of $('tracks').tBodies[0].rows)
@@ -1102,7 +1126,7 @@
         if (alone.status !== 0) {
           changed[i].error.textContent = tool_message(alone.stderr, typed);
           changed[i].input.setAttribute('aria-invalid', 'true');
-          changed[i].focus_after = true;
+          state.focus_next = changed[i].input;
           break;
         }
       }
@@ -1120,6 +1144,7 @@
     $('backup').hidden = !write_back;
     $('confirm').textContent = write_back ? texts.confirm_write(state.name) : texts.confirm_download;
     $('changes').hidden = false;
+    state.focus_next = $('changes');
     if (write_back)
       save_message(texts.backup_first);
   }
@@ -1160,6 +1185,7 @@
     if (pending && pending === state.pending_save) {
       pending.backup_needed = false;
       save_message('');
+      state.focus_next = $('confirm');
     }
   }
 
@@ -1203,6 +1229,7 @@
       pending.suspect_confirmed = true;
       $('confirm').textContent = texts.confirm_suspect(name);
       save_message(state.suspect, true);
+      state.focus_next = $('confirm');
       return;
     }
     drop_pending_save();
@@ -1215,6 +1242,7 @@
       } catch (e) {
         save_message(e instanceof Changed ? texts.changed(name) : texts.failed(e.message ?? e), true);
       }
+      state.focus_next = $('save-message');
       return;
     }
     show_progress('writing');
@@ -1233,10 +1261,12 @@
     if (next)
       await open_file(next.file, next.handle);
     save_message(result, !written);
+    $('save-message').focus();
   }
 
   // Runs one action at a time, with its progress line; the root element
-  // carries data-busy meanwhile and the actions are disabled.
+  // carries data-busy meanwhile and the actions are disabled. Afterwards the
+  // focus goes to state.focus_next, where the action set one.
   function action(fn, key) {
     return async (...args) => {
       if (document.documentElement.dataset.busy)
@@ -1252,13 +1282,11 @@
       } finally {
         if (generation === state.generation && document.documentElement.dataset.busy) {
           set_busy(false);
-          focus = setting_fields.find((f) => f.focus_after);
+          focus = state.focus_next;
         }
+        state.focus_next = null;
       }
-      if (focus) {
-        focus.focus_after = false;
-        focus.input.focus();
-      }
+      focus?.focus();
     };
   }
 
@@ -1273,7 +1301,8 @@
         e.preventDefault();
         let handles;
         try {
-          handles = await window.showOpenFilePicker();
+          handles = await window.showOpenFilePicker({ types: [{ description: texts.chooser_description,
+            accept: { 'application/octet-stream': ['.DAT'] } }] });
         } catch {
           return;  // the owner cancelled the choice
         }

@@ -78,6 +78,13 @@ int main(int argc, char** argv)
                             .set_password("ab\rcd")
                             .add_end_marker()},
         {"pushes_by_place", pushes_by_place()},
+        // A track over the 180° meridian, northwards on its far side.
+        {"across_meridian", datafile_builder()
+                                .add_point(0x03, pack_time(2008, 8, 17, 6, 0, 0), 0, 1799000000, 0)
+                                .add_point(0x00, pack_time(2008, 8, 17, 6, 0, 5), 0, -1799000000, 0)
+                                .add_point(0x00, pack_time(2008, 8, 17, 6, 0, 10), 2000000,
+                                           -1799000000, 0)
+                                .add_end_marker()},
         // A password the listing shows after a zone's "UTC", non-ASCII bytes.
         {"stored_values", every_field_set()
                               .set_byte(layout::gps_mode.offset + 1, 0)

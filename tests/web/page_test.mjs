@@ -11,6 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import util from 'node:util';
 import http from 'node:http';
+import { createRequire } from 'node:module';
 import { catch_downloads, launch } from './engines.mjs';
 
 const [native_build, page_html, case_folder] = process.argv.slice(2, 5).map((p) => path.resolve(p));
@@ -212,6 +213,13 @@ async function test_engine(engine, url) {
   await engine.evaluate(install_helpers);
   await catch_downloads(engine);
   const t = (fn, ...args) => engine.evaluate(fn, ...args);
+  // axe-core's serious and critical findings in the page's present state.
+  const axe_findings = async () => {
+    await engine.page.evaluate(fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8'));
+    return t(async () => (await window.axe.run()).violations.filter((v) => ['serious', 'critical'].includes(v.impact))
+      .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
+  };
+  const first_screen = engine.name === 'chromium' ? await axe_findings() : [];
   const open = async (name, bytes) => {
     await t((n, b) => window.test.open(n, b), name, b64(bytes));
     await t(() => window.test.idle());
@@ -429,6 +437,54 @@ async function test_engine(engine, url) {
         assert.match(await text('#changes-lines'), new RegExp(`→  Passwort: ${typed}$`));
     });
   }
+
+  // The owners' view: keyboard and focus in every engine, axe-core in Chromium
+  // on each state the page can be in.
+  await check(engine, 'one Tab stop for the tracks, focus to the confirmation and the result', async () => {
+    const findings = [...first_screen];
+    const axe = async (state) => {
+      if (engine.name === 'chromium')
+        findings.push(...(await axe_findings()).map((f) => `${state}: ${f}`));
+    };
+    await open('NVPIPE.DAT', image('export_log'));
+    await axe('opened');
+    const keys = await t(() => {
+      const rows = [...document.querySelectorAll('#tracks tbody tr')];
+      const stops = rows.filter((r) => r.tabIndex === 0).length;
+      rows[0].focus();
+      for (const key of ['ArrowDown', 'End', 'ArrowUp'])
+        document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key, bubbles: true }));
+      return [stops, rows.indexOf(document.activeElement), rows.filter((r) => r.tabIndex === 0).length];
+    });
+    assert.deepEqual(keys, [1, 1, 1]);
+    await t(() => window.test.click('#analyze'));
+    await t(() => window.test.idle());
+    await axe('analysed');
+    await save({ 'set-contrast': '99' });
+    await axe('rejected');
+    await open('NVPIPE.DAT', sample);
+    await save({ 'set-contrast': '210' });
+    await axe('changes shown');
+    assert.equal(await t(() => document.activeElement.id), 'changes');
+    await confirm();
+    await axe('saved');
+    assert.equal(await t(() => document.activeElement.id), 'save-message');
+    assert.deepEqual(findings, []);
+  });
+
+  await check(engine, 'a track across the 180° meridian is drawn unbroken', async () => {
+    await open('NVPIPE.DAT', image('across_meridian'));
+    const rows = await t(() => {
+      const c = document.querySelector('#drawing');
+      const rgba = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      const painted = new Set();
+      for (let i = 0; i < rgba.length; i += 4)
+        if (rgba[i + 3])
+          painted.add(Math.floor(i / 4 / c.width));
+      return painted.size;
+    });
+    assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
+  });
 
   await check(engine, 'at 375 px wide nothing lies off-screen', async () => {
     await open('NVPIPE.DAT', sample);
