@@ -100,6 +100,7 @@ public:
     bool exists = false;            // it reaches a file (the older GPX)
     bool replace = false;           // written into a new file, renamed at commit
     std::FILE* existing = nullptr;  // the older file opened for reading, when it can be
+    std::FILE* direct = nullptr;    // a FIFO or device opened for writing
     std::string final_path;         // the name the new file is renamed to
     std::string temp_path;          // the new file's name, while it exists
     file_info temp_info;            // the new file, once created
