@@ -50,7 +50,9 @@ struct file_info {
     std::int64_t size = 0;
 };
 
-enum class open_status { ok, cannot_open, not_regular };
+// device: a name the system keeps for a device (Windows: NUL, COM1, \\.\...),
+// which is never opened as an output.
+enum class open_status { ok, cannot_open, not_regular, device };
 
 // Opens the data file as a binary stream, for reading or for update, and
 // tells what it is. Only a regular disk file is handed out; a directory,
