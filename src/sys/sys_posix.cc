@@ -46,6 +46,20 @@ constexpr int ending_signals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGPIPE, SIGQUIT,
 // in a signal handler). Set and cleared only while every signal is blocked.
 const char* volatile removing = nullptr;
 
+// Which of them this run catches (those not ignored at the start).
+bool watched[std::size(ending_signals)];
+
+bool ending_signal_pending()
+{
+    sigset_t pending;
+    if (::sigpending(&pending) != 0)
+        return false;
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
+        if (watched[i] && sigismember(&pending, ending_signals[i]) == 1)
+            return true;
+    return false;
+}
+
 void on_ending_signal(int signal)
 {
     if (const char* path = removing)
@@ -366,8 +380,16 @@ commit_status commit_output(output_file& out, bool sync)
     if (found != out.exists || (found && !(now.id == out.info.id)))
         return commit_status::replaced;
     {
+        // A signal that came meanwhile ends the run before the rename (it
+        // takes effect once signals are let through again); once the rename
+        // is decided, the run is complete and later signals are ignored.
         signals_blocked held;
-        if (out.temp_path.empty() || ::rename(out.temp_path.c_str(), out.final_path.c_str()) != 0)
+        if (out.temp_path.empty() || ending_signal_pending())
+            return commit_status::failed;
+        for (std::size_t i = 0; i < std::size(ending_signals); ++i)
+            if (watched[i])
+                ::signal(ending_signals[i], SIG_IGN);
+        if (::rename(out.temp_path.c_str(), out.final_path.c_str()) != 0)
             return commit_status::failed;
         removing = nullptr;
         out.temp_path.clear();
@@ -387,11 +409,12 @@ void watch_signals()
     struct sigaction action {};
     action.sa_handler = on_ending_signal;
     sigfillset(&action.sa_mask);
-    for (int signal : ending_signals) {
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
         // A signal the caller ignores (nohup, a background job) stays ignored.
         struct sigaction before;
-        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-            ::sigaction(signal, &action, nullptr);
+        watched[i] = ::sigaction(ending_signals[i], nullptr, &before) == 0 &&
+                     before.sa_handler != SIG_IGN &&
+                     ::sigaction(ending_signals[i], &action, nullptr) == 0;
     }
 }
 
