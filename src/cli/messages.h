@@ -23,6 +23,11 @@ inline constexpr char error_writing[] = "error writing file '%s'\n";
 inline constexpr char error_writing_stdout[] = "error writing to standard output\n";
 inline constexpr char argument_not_unicode[] =
     "error: argument '%s' has a character that is not valid Unicode, not passing it on\n";
+inline constexpr char output_in_use[] =
+    "error: output file '%s' is in use by another program, not writing to it\n";
+inline constexpr char changed[] =
+    "error: '%s' was changed by another program during the run, not writing to it\n";
+inline constexpr char waiting[] = "waiting for another program to release '%s'...\n";
 inline constexpr char out_of_memory[] = "error: not enough memory for the log of '%s'\n";
 
 }  // namespace msg

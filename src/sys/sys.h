@@ -126,10 +126,12 @@ open_status begin_output(output_file& out, std::FILE*& file);
 // Removes the new file, if any; the final name is left as it was.
 void discard_output(output_file& out);
 
+enum class commit_status { done, replaced, failed };
+
 // Renames the new file over the final name, provided the final name still
-// reaches the file that was checked (or still none), then syncs the folder
-// when sync is true. A direct output has nothing to commit.
-bool commit_output(output_file& out, bool sync);
+// reaches the file that was checked (or still none: else replaced), then
+// syncs the folder when sync is true. A direct output has nothing to commit.
+commit_status commit_output(output_file& out, bool sync);
 
 // From now until the process ends, every signal whose default action ends
 // the process removes the run's new output file first and then ends the run
