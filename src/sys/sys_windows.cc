@@ -384,6 +384,7 @@ namespace {
 SRWLOCK watch_lock = SRWLOCK_INIT;
 bool events_held = false;     // hold_signals(true) is in effect
 bool event_pending = false;   // an event came while they were held
+bool run_complete = false;    // the new file has replaced the final name
 HANDLE new_file = nullptr;    // the run's new output file, a handle for deleting only
 
 // Marks the run's new file for deletion: it goes when its last handle is
@@ -415,18 +416,20 @@ void remove_new_file()
 BOOL WINAPI on_console_event(DWORD event)
 {
     ::AcquireSRWLockExclusive(&watch_lock);
-    if (!events_held)
+    if (!events_held && !run_complete)
         end_interrupted();
+    // While the block is written the main thread ends the run once it is
+    // synced, before the GPX is renamed; after the rename the run completes.
     event_pending = true;
     ::ReleaseSRWLockExclusive(&watch_lock);
-    // The main thread ends the run once the block is written. The system
-    // ends a closed console's process as soon as its handler returns, so
-    // this one does not return until then.
+    // The system ends a closed console's process as soon as its handler
+    // returns, so this one does not return before the main thread is done.
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         for (;;)
             ::Sleep(INFINITE);
     return TRUE;
 }
+
 
 // The final path of the file handle is open on, with links resolved: where
 // a rename replaces that file and no link on the way.
@@ -508,8 +511,9 @@ std::wstring folder_of(const std::wstring& path)
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
-// Gives the new file the older one's access rules (its DACL, protected from
-// the folder's or inheriting as it did); best effort.
+// Gives the new file the older one's access rules where they were cut off
+// from the folder's (a protected DACL): otherwise the new file inherits the
+// same rules from the same folder as the older one did. Best effort.
 void copy_access_rules(HANDLE older, HANDLE made)
 {
     PACL dacl = nullptr;
@@ -519,11 +523,11 @@ void copy_access_rules(HANDLE older, HANDLE made)
         return;
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision;
-    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION |
-                                (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                             : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    ::SetSecurityInfo(made, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+    if (::GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+        control & SE_DACL_PROTECTED)
+        ::SetSecurityInfo(made, SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                          nullptr, nullptr, dacl, nullptr);
     ::LocalFree(descriptor);
 }
 
@@ -714,10 +718,10 @@ void discard_output(output_file& out)
     out.existing = out.direct = nullptr;
 }
 
-bool commit_output(output_file& out, bool)
+commit_status commit_output(output_file& out, bool)
 {
     if (!out.replace)
-        return true;
+        return commit_status::done;
     // The older file is closed first: Windows replaces no file that is open.
     if (out.existing)
         std::fclose(out.existing);
@@ -725,7 +729,7 @@ bool commit_output(output_file& out, bool)
     std::optional<std::wstring> final_path = wide_path(out.final_path);
     std::optional<std::wstring> temp = wide_path(out.temp_path);
     if (!final_path || !temp || out.temp_path.empty())
-        return false;
+        return commit_status::failed;
     // The final path must still reach the file that was checked, or none.
     handle_ptr now = open_for_info(*final_path, 0);
     file_info there;
@@ -733,30 +737,33 @@ bool commit_output(output_file& out, bool)
     bool found = now && disk_file_info(now.get(), there, attributes);
     now.reset();
     if (found != out.exists || (found && !(there.id == out.info.id)))
-        return false;
-    // Written through: the folder's new entry is on the disk when it returns.
+        return commit_status::replaced;
+    // An event that came while the block was written ends the run before
+    // the rename; once the rename is begun, the run completes. Written
+    // through: the folder's new entry is on the disk when it returns.
     ::AcquireSRWLockExclusive(&watch_lock);
-    bool renamed = ::MoveFileExW(temp->c_str(), final_path->c_str(),
+    bool renamed = !event_pending &&
+                   ::MoveFileExW(temp->c_str(), final_path->c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (renamed) {
         ::CloseHandle(new_file);
         new_file = nullptr;
         out.temp_path.clear();
+        run_complete = true;
     }
     ::ReleaseSRWLockExclusive(&watch_lock);
-    return renamed;
+    return renamed ? commit_status::done : commit_status::failed;
 }
 
-void watch_signals()
-{
-    ::SetConsoleCtrlHandler(on_console_event, TRUE);
-}
+// The console handler is installed as the program starts; from before the
+// new file is made, it removes it.
+void watch_signals() {}
 
 void hold_signals(bool hold)
 {
     ::AcquireSRWLockExclusive(&watch_lock);
     events_held = hold;
-    if (!hold && event_pending)
+    if (!hold && event_pending && !run_complete)
         end_interrupted();
     ::ReleaseSRWLockExclusive(&watch_lock);
 }
@@ -783,3 +790,21 @@ std::int64_t tell(std::FILE* stream)
 }
 
 }  // namespace sys
+
+// Installed as the process attaches the program, before any code of the
+// program runs (a TLS callback; Ctrl+C's thread waits for the attach to
+// end): from then on Ctrl+C ends the run with STATUS_CONTROL_C_EXIT, where
+// Wine's own handler would end it with status 0.
+namespace {
+
+void NTAPI install_console_handler(PVOID, DWORD reason, PVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        ::SetConsoleCtrlHandler(sys::on_console_event, TRUE);
+}
+
+}  // namespace
+
+// The C runtime calls each callback placed in this section at attach time.
+extern "C" __attribute__((section(".CRT$XLF"), used))
+const PIMAGE_TLS_CALLBACK trekdump_console_handler = install_console_handler;
