@@ -15,6 +15,8 @@ inline constexpr char stdout_is_data_file[] =
     "error: standard output is the data file itself, not writing to it\n";
 inline constexpr char output_is_disk[] =
     "error: output file '%s' is a disk device, not writing to it\n";
+inline constexpr char output_is_device[] =
+    "error: output file '%s' is a device, not writing to it\n";
 inline constexpr char output_is_stdout[] =
     "error: output file '%s' is also standard output, not writing to it\n";
 inline constexpr char replaced[] = "error: '%s' was replaced during the run, not writing to it\n";

@@ -166,8 +166,10 @@ const char* output_refusal(const sys::output_file& out, const data_opening& data
 int write_gpx_file(const char* path, const std::vector<track_point>& points,
                    const data_opening& data, sys::output_file& out)
 {
-    if (sys::open_output(path, out) != open_status::ok) {
-        std::fprintf(stderr, msg::error_opening, path);
+    if (open_status opened = sys::open_output(path, out); opened != open_status::ok) {
+        std::fprintf(stderr, opened == open_status::device ? msg::output_is_device
+                                                           : msg::error_opening,
+                     path);
         return 1;
     }
     if (const char* refusal = output_refusal(out, data)) {
