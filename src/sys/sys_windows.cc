@@ -377,9 +377,9 @@ lock_status lock_data_file(std::FILE* stream, bool wait)
 
 namespace {
 
-// What the console handler and the main thread share, under one lock: the
-// handler takes it and keeps it until the process has ended, so the main
-// thread never begins the rename after it, and a rename the main thread has
+// What the console handler and the main thread share, under one lock. A
+// handler that ends the run keeps it until the process has ended, so the
+// main thread never begins the rename after it; a rename the main thread has
 // begun ends before the handler can take it.
 SRWLOCK watch_lock = SRWLOCK_INIT;
 bool events_held = false;     // hold_signals(true) is in effect
@@ -412,7 +412,8 @@ void remove_new_file()
 
 // Ctrl+C, Ctrl+Break, and the console window closed, the user logged off or
 // the system shut down: each ends the run with STATUS_CONTROL_C_EXIT after
-// removing its new file, unless the block is being written.
+// removing its new file; while the block is written, once it is synced; not
+// at all after the rename, when the run is complete.
 BOOL WINAPI on_console_event(DWORD event)
 {
     ::AcquireSRWLockExclusive(&watch_lock);
@@ -429,7 +430,6 @@ BOOL WINAPI on_console_event(DWORD event)
             ::Sleep(INFINITE);
     return TRUE;
 }
-
 
 // The final path of the file handle is open on, with links resolved: where
 // a rename replaces that file and no link on the way.
@@ -452,6 +452,7 @@ std::string utf8_path(const std::wstring& path)
     return to_utf8(path.c_str(), true).value_or("");
 }
 
+// A path that output_file keeps, as the system takes it.
 std::optional<std::wstring> wide_path(const std::string& path)
 {
     int size = ::MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
