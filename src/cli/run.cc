@@ -81,7 +81,8 @@ struct actions {
 // True when the regular file stream is on holds exactly the data file's bytes:
 // the data file by a route its identity does not show (a second mount, a
 // driver that numbers each spelling of a name anew), or a copy of it. Bytes
-// that cannot be read count as the same.
+// that cannot be read (also a file that cannot be opened for reading, stream
+// nullptr) count as the same.
 bool holds_data_bytes(std::FILE* stream, const sys::file_info& info, const data_opening& data)
 {
     if (info.kind != sys::file_kind::regular || info.size != data.info.size || info.size == 0)
@@ -90,7 +91,7 @@ bool holds_data_bytes(std::FILE* stream, const sys::file_info& info, const data_
     std::vector<unsigned char> mine(chunk), theirs(chunk);
     for (std::int64_t at = 0; at < info.size; at += static_cast<std::int64_t>(chunk)) {
         auto count = static_cast<std::size_t>(std::min<std::int64_t>(chunk, info.size - at));
-        if (!sys::read_bytes_at(stream, at, mine.data(), count) ||
+        if (!stream || !sys::read_bytes_at(stream, at, mine.data(), count) ||
             !sys::read_bytes_at(data.file.get(), at, theirs.data(), count))
             return true;
         if (std::memcmp(mine.data(), theirs.data(), count) != 0)
@@ -110,11 +111,16 @@ bool writes_to_data_file(std::FILE* stream, const data_opening& data)
 }
 
 // Opens path read-only into data; true when standard error then writes into
-// it, so that nothing at all may be printed.
+// it, so that nothing at all may be printed. Where it cannot be opened, the
+// path's identity decides (a data file that may be written but not read).
 bool open_and_check_stderr(const char* path, data_opening& data)
 {
     open_data_file(path, false, data);
-    return data.status == open_status::ok && writes_to_data_file(stderr, data);
+    if (data.status == open_status::ok)
+        return writes_to_data_file(stderr, data);
+    sys::file_info named, standard;
+    return sys::path_info(path, named) && sys::stream_info(stderr, standard) &&
+           named.id == standard.id;
 }
 
 // The data file's word, found by a parse that prints nothing, so that the
@@ -131,58 +137,60 @@ const char* find_data_path(int argc, char** argv)
     return optind < argc ? words[optind] : nullptr;
 }
 
-// Why the opened output file may not be written, or nullptr: the data file
-// (also by its bytes), a disk, or the file standard output already writes.
-const char* output_refusal(std::FILE* out, const sys::output_file& target,
-                           const data_opening& data)
+// Why the output may not be written, or nullptr: the data file (also by its
+// bytes), a disk, the file standard output already writes, a standard stream
+// that was closed, or a file another program holds locked.
+const char* output_refusal(const sys::output_file& out, const data_opening& data)
 {
-    if (target.info.id == data.info.id || holds_data_bytes(out, target.info, data))
+    if (!out.exists)
+        return nullptr;
+    if (out.info.id == data.info.id || holds_data_bytes(out.existing, out.info, data))
         return msg::output_is_data_file;
-    if (target.info.kind == sys::file_kind::disk_device)
+    if (out.info.kind == sys::file_kind::disk_device)
         return msg::output_is_disk;
+    if (sys::is_closed_standard_stream(out.info))
+        return msg::error_writing_stdout;
     sys::file_info standard;
-    if (target.info.kind == sys::file_kind::regular && sys::stream_info(stdout, standard) &&
-        standard.id == target.info.id)
+    if (out.info.kind == sys::file_kind::regular && sys::stream_info(stdout, standard) &&
+        standard.id == out.info.id)
         return msg::output_is_stdout;
+    if (sys::output_in_use(out))
+        return msg::output_in_use;
     return nullptr;
 }
 
-// Writes points as a GPX document to the output path. The file is opened
-// without emptying it, checked, and only then emptied; a document that fails
-// or is interrupted halfway is not left behind. Returns the exit status.
+// Writes points as a GPX document for the output path. A regular file goes
+// into a new file beside it, which replaces the final name only when the
+// whole run has succeeded (commit_output); until then the older file stays
+// as it was. Returns the exit status.
 int write_gpx_file(const char* path, const std::vector<track_point>& points,
-                   const data_opening& data)
+                   const data_opening& data, sys::output_file& out)
 {
-    std::FILE* stream = nullptr;
-    sys::output_file target;
-    if (sys::open_output(path, stream, target) != open_status::ok) {
-        std::fprintf(stderr, msg::error_opening, path);
+    if (open_status opened = sys::open_output(path, out); opened != open_status::ok) {
+        std::fprintf(stderr, opened == open_status::device ? msg::output_is_device
+                                                           : msg::error_opening,
+                     path);
         return 1;
     }
-    file_ptr out(stream);
-    if (const char* refusal = output_refusal(out.get(), target, data)) {
-        if (target.created)
-            sys::discard_output(target);
+    if (const char* refusal = output_refusal(out, data)) {
         std::fprintf(stderr, refusal, path);
         return 1;
     }
-    if (!sys::truncate_output(target)) {
-        std::fprintf(stderr, msg::error_writing, path);
+    std::FILE* stream = nullptr;
+    if (sys::begin_output(out, stream) != open_status::ok) {
+        std::fprintf(stderr, msg::error_opening, path);
         return 1;
     }
-    sys::discard_on_interrupt(&target);
-    print_track(out.get(), points);
+    file_ptr file(stream);
+    print_track(file.get(), points);
     // The last block is flushed here, not left to fclose: Wine's C library
-    // does not report a failed flush from fclose. A document on the data
+    // does not report a failed flush from fclose. A new file on the data
     // file's own volume (the device) is synced, as the block is.
-    bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
-    if (written && target.info.id.volume == data.info.id.volume)
-        written = sys::sync_stream(out.get());
-    bool complete = std::fclose(out.release()) == 0 && written;
-    if (!complete)
-        sys::discard_output(target);
-    sys::discard_on_interrupt(nullptr);
-    if (!complete) {
+    bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+    if (written && out.replace && out.temp_info.id.volume == data.info.id.volume)
+        written = sys::sync_stream(file.get());
+    if (std::fclose(file.release()) != 0 || !written) {
+        sys::discard_output(out);
         std::fprintf(stderr, msg::error_writing, path);
         return 1;
     }
@@ -194,7 +202,7 @@ int write_gpx_file(const char* path, const std::vector<track_point>& points,
 // so a log that cannot be read never empties an existing file. Returns the
 // exit status for a failure, or 0.
 int export_tracks(const actions& act, std::FILE* update, const data_opening& data,
-                  const char* data_path)
+                  const char* data_path, sys::output_file& out)
 {
     if (!act.output_path && (act.conf || act.analyze)) {
         std::fputs(msg::stdout_skipped, stderr);
@@ -206,7 +214,7 @@ int export_tracks(const actions& act, std::FILE* update, const data_opening& dat
         return 1;
     }
     if (act.output_path)
-        return write_gpx_file(act.output_path, points, data);
+        return write_gpx_file(act.output_path, points, data, out);
     print_track(stdout, points);
     if (!stdout_ok()) {
         std::fputs(msg::error_writing_stdout, stderr);
@@ -220,7 +228,7 @@ int export_tracks(const actions& act, std::FILE* update, const data_opening& dat
 int run(int argc, char** argv)
 {
     sys::guard_standard_descriptors();
-    sys::ignore_file_size_limit();
+    sys::watch_signals();
     const char* program = argc > 0 ? argv[0] : "trekdump";
 
     // The data file is opened read-only before anything is printed: a
@@ -257,12 +265,19 @@ int run(int argc, char** argv)
     }
     // Another run on the same data file waits here until that run's block
     // is written, and then reads it.
-    if (!sys::lock_data_file(data.file.get())) {
+    sys::lock_status lock = sys::lock_data_file(data.file.get(), false);
+    if (lock == sys::lock_status::busy) {
+        std::fprintf(stderr, msg::waiting, data_path);
+        lock = sys::lock_data_file(data.file.get(), true);
+    }
+    if (lock != sys::lock_status::locked) {
         std::fprintf(stderr, msg::error_opening, data_path);
         return 1;
     }
     device_conf conf{};
-    if (read_conf(data.file.get(), &conf) != 0) {
+    std::vector<unsigned char> block_read(layout::conf_block_end);
+    if (read_conf(data.file.get(), &conf) != 0 ||
+        !sys::read_bytes_at(data.file.get(), 0, block_read.data(), block_read.size())) {
         std::fprintf(stderr, read_failure(data.file.get(), msg::not_valid), data_path);
         return 1;
     }
@@ -328,8 +343,9 @@ int run(int argc, char** argv)
         return 1;
     }
 
+    sys::output_file output;
     if (act.read) {
-        if (int failed = export_tracks(act, update.file.get(), data, data_path))
+        if (int failed = export_tracks(act, update.file.get(), data, data_path, output))
             return failed;
     }
     if (act.analyze && analyze(update.file.get(), stdout) != 0) {
@@ -342,18 +358,38 @@ int run(int argc, char** argv)
         std::fputs(msg::error_writing_stdout, stderr);
         return 1;
     }
-    // From the first byte of the block until it is synced no interrupt ends
-    // the run: the file keeps either the old block or the new one. The data
-    // file often lives on the device itself, unplugged as soon as the run
-    // returns: success only once the block is on it.
-    sys::hold_interrupts(true);
+    // The block is written only over the bytes it was read from: a program
+    // that wrote into it meanwhile (one that takes no lock) keeps its bytes.
+    std::vector<unsigned char> block_now(block_read.size());
+    if (!sys::read_bytes_at(update.file.get(), 0, block_now.data(), block_now.size())) {
+        std::fprintf(stderr, msg::error_reading, data_path);
+        return 1;
+    }
+    if (block_now != block_read) {
+        std::fprintf(stderr, msg::changed, data_path);
+        return 1;
+    }
+    // From the first byte of the block until it is synced and the GPX is in
+    // place no signal ends the run: the file keeps either the old block or
+    // the new one. The data file often lives on the device itself, unplugged
+    // as soon as the run returns: success only once the block is on it.
+    sys::hold_signals(true);
     bool written = write_conf(update.file.get(), &conf) == 0;
     bool synced = written && sys::sync_stream(update.file.get());
     bool closed = std::fclose(update.file.release()) == 0;
+    sys::commit_status committed = sys::commit_status::failed;
+    if (written && synced && closed)
+        committed = sys::commit_output(output, output.temp_info.id.volume == data.info.id.volume);
     data.file.reset();
-    sys::hold_interrupts(false);
+    sys::hold_signals(false);
     if (!written || !synced || !closed) {
         std::fprintf(stderr, msg::error_writing, data_path);
+        return 1;
+    }
+    if (committed != sys::commit_status::done) {
+        std::fprintf(stderr, committed == sys::commit_status::replaced ? msg::replaced
+                                                                       : msg::error_writing,
+                     act.output_path);
         return 1;
     }
     return 0;

@@ -61,6 +61,29 @@ void terminate_password(char* password)
 
 }  // namespace
 
+bool begins_as_xml(const unsigned char* bytes, std::size_t size)
+{
+    // The width and order of the characters, from the byte order mark.
+    std::size_t at = 0, width = 1, low = 0;
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        at = 3;
+    } else if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        at = 2, width = 2;
+    } else if (size >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+        at = 2, width = 2, low = 1;
+    }
+    for (; at + width <= size; at += width) {
+        if (width == 2 && bytes[at + 1 - low] != 0)
+            return false;
+        unsigned char c = bytes[at + low];
+        if (c == '<')
+            return true;
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    }
+    return false;
+}
+
 int read_conf(std::FILE* file, device_conf* conf)
 {
     auto read_field = [file](layout::field where, auto& member) {
@@ -74,9 +97,8 @@ int read_conf(std::FILE* file, device_conf* conf)
             member = static_cast<member_type>(get_le(bytes, where.width));
         return true;
     };
-    unsigned char head[sizeof layout::xml_declaration - 1];
-    if (read_at(file, 0, head, sizeof head) &&
-        std::memcmp(head, layout::xml_declaration, sizeof head) == 0)
+    unsigned char head[layout::conf_block_end];
+    if (read_at(file, 0, head, sizeof head) && begins_as_xml(head, sizeof head))
         return -1;
     if (!visit_fields(*conf, read_field))
         return -1;

@@ -2,6 +2,7 @@
 // functions that gather it from the file and scatter it back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -45,8 +46,14 @@ struct device_conf {
     std::uint8_t gps_mode;
 };
 
+// True when bytes, the start of a file, begin an XML document (a GPX file):
+// after an optional byte order mark (UTF-8, UTF-16 in either order) and
+// ASCII blanks, a '<'. A data file begins with its log mode byte instead.
+bool begins_as_xml(const unsigned char* bytes, std::size_t size);
+
 // Fills conf from the configuration block of file (open for binary reading).
-// Returns 0 when every field was read, -1 otherwise (conf is then unusable).
+// Returns 0 when every field was read, -1 otherwise (conf is then unusable);
+// a file that begins as an XML document is never read as a data file.
 int read_conf(std::FILE* file, device_conf* conf);
 
 // Writes every field of conf to its place in file (open for binary update).

@@ -62,10 +62,6 @@ inline constexpr std::size_t password_length = 10;
 // A file must reach this far to hold a complete configuration block.
 inline constexpr std::int64_t conf_block_end = 1024;
 
-// The start of an XML document (a GPX file): a data file begins with its log
-// mode byte instead, so a file that begins so is never taken for one.
-inline constexpr char xml_declaration[] = "<?xml";
-
 // The log: 16-byte records from here on, up to the end marker or the file's end.
 inline constexpr std::int64_t log_start = 4096;
 inline constexpr std::size_t record_size = 16;

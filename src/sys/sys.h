@@ -34,8 +34,8 @@ struct file_id {
 // the character's place. The words live until the process ends.
 bool utf8_arguments(int& argc, char**& argv, std::string& refused);
 
-// Opens each of descriptors 0, 1 and 2 that is closed on the null device, in
-// the mode that makes its use fail (0 for writing, 1 and 2 for reading), so no
+// Opens each of descriptors 0, 1 and 2 that is closed on a stand-in of the
+// run's own whose use fails (reading gives nothing, writing fails), so no
 // file the run opens can take their numbers.
 void guard_standard_descriptors();
 
@@ -50,67 +50,103 @@ struct file_info {
     std::int64_t size = 0;
 };
 
-enum class open_status { ok, cannot_open, not_regular };
+// device: a name the system keeps for a device (Windows: NUL, COM1, \\.\...),
+// which is never opened as an output.
+enum class open_status { ok, cannot_open, not_regular, device };
 
 // Opens the data file as a binary stream, for reading or for update, and
 // tells what it is. Only a regular disk file is handed out; a directory,
-// FIFO or device gives not_regular, without waiting for a writer.
+// FIFO or device gives not_regular, without waiting for a writer. The
+// reading opening is made read-write where the file allows it (it is never
+// written through), because some file systems lock only such openings.
 open_status open_data_file(const char* path, bool update, std::FILE*& file, file_info& info);
 
 // What the file an open stream is on is; false when the stream has no file
 // behind it that could be the data file (a pipe, a terminal).
 bool stream_info(std::FILE* stream, file_info& info);
 
+// What the file that path reaches (following links) is; false when there is
+// none or it cannot be told.
+bool path_info(const char* path, file_info& info);
+
+// True when info is one of the stand-ins for a standard stream that the run
+// found closed.
+bool is_closed_standard_stream(const file_info& info);
+
 // Reads size bytes at offset from the file stream is open on, also when the
 // stream was opened for writing only; the stream's position is left alone.
 // False when they cannot be read.
 bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size);
 
-// Takes an exclusive lock on the open data file between runs, waiting while
-// another run holds it. True also where the file system has no locks.
-bool lock_data_file(std::FILE* stream);
+enum class lock_status { locked, busy, failed };
 
-// The GPX output file while it is written: a second handle on it is kept, so
-// that it can be emptied and removed even from a signal handler.
+// Takes an exclusive lock on the open data file between runs; locked also
+// where the file system has no locks. With wait false, busy when another
+// program holds it; with wait true, waits until it is released.
+lock_status lock_data_file(std::FILE* stream, bool wait);
+
+// The GPX output. A regular file, or a name that reaches no file yet, is
+// never written in place: the document goes into a new file of the run's
+// own in the same folder (a link's target's folder), which replaces the
+// final name only at commit_output, at the very end of a successful run.
+// Anything else (a FIFO, a terminal, a device) is written directly.
 class output_file {
 public:
     output_file() = default;
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
+    // Removes the new file unless it was committed.
     ~output_file();
 
-    file_info info;
-    bool created = false;  // the file did not exist before this run
-    const char* path = nullptr;
-    std::intptr_t keeper = -1;  // the second handle
+    file_info info;                 // what the final name reaches now
+    bool exists = false;            // it reaches a file (the older GPX)
+    bool replace = false;           // written into a new file, renamed at commit
+    std::FILE* existing = nullptr;  // the older file opened for reading, when it can be
+    std::FILE* direct = nullptr;    // a FIFO or device opened for writing
+    std::string final_path;         // the name the new file is renamed to
+    std::string temp_path;          // the new file's name, while it exists
+    file_info temp_info;            // the new file, once created
 };
 
-// Opens path for writing as a text stream without emptying it; a missing
-// file is created. Nothing of an existing file has changed yet.
-open_status open_output(const char* path, std::FILE*& file, output_file& out);
+// Finds what path reaches and opens it: an existing regular file read-only,
+// for the checks (where it can be read), anything else that exists for
+// writing, as it is (a FIFO waits for its reader). Nothing is created,
+// emptied or changed.
+open_status open_output(const char* path, output_file& out);
 
-// Empties the opened output file before the document is written into it.
-bool truncate_output(const output_file& out);
+// True when another program holds a lock on the existing output file.
+bool output_in_use(const output_file& out);
 
-// Leaves no partial document behind: the output file is emptied, and removed
-// when this run created it and the path still names it (a link, a device and
-// a FIFO are never removed).
-void discard_output(const output_file& out);
+// The stream to write the document into: the new file, created exclusively
+// beside the final name (with the older file's permissions and, where the
+// run may set it, its owner), or the opened FIFO or device. From its
+// creation on, a signal that ends the run removes the new file.
+open_status begin_output(output_file& out, std::FILE*& file);
 
-// While out is set, an interrupt (SIGINT, SIGTERM, SIGHUP, SIGPIPE; Ctrl+C on
-// Windows) discards the output and ends the run with the signal's own status.
-// nullptr restores the signals as they were.
-void discard_on_interrupt(const output_file* out);
+// Removes the new file, if any; the final name is left as it was.
+void discard_output(output_file& out);
 
-// Holds interrupts back while the configuration block is written and
-// synced, so that a run leaves either the old block or the new one; a held
-// interrupt takes effect when hold is false again.
-void hold_interrupts(bool hold);
+enum class commit_status { done, replaced, failed };
 
-// An over-large file is an ordinary write error, not a signal that ends the run.
-void ignore_file_size_limit();
+// Renames the new file over the final name, provided the final name still
+// reaches the file that was checked (or still none: else replaced), then
+// syncs the folder when sync is true. A direct output has nothing to commit.
+commit_status commit_output(output_file& out, bool sync);
 
-// Flushes the stream and waits until its file's bytes are on the device.
+// From now until the process ends, every signal whose default action ends
+// the process removes the run's new output file first and then ends the run
+// with the signal's own status. Signals ignored at the start stay ignored.
+// An over-large file is an ordinary write error, not a signal.
+void watch_signals();
+
+// Holds every signal back (hold true) while the configuration block is
+// written and synced and the output committed, so that a run leaves either
+// the old block or the new one; a held signal takes effect when hold is
+// false again.
+void hold_signals(bool hold);
+
+// Flushes the stream and waits until its file's bytes are on the device;
+// a stream on no regular file (a FIFO, a terminal) is flushed only.
 bool sync_stream(std::FILE* stream);
 
 // Asks the system to back the untouched memory of [begin, begin + size) with

@@ -163,12 +163,21 @@ TEST_F(DataFileSafety, FailsClosed)
     const auto contrast = rewritten(with_setting(with_many_points(), layout::contrast, 210));
     const auto both = rewritten(
         with_setting(with_setting(with_many_points(), layout::contrast, 210), layout::log_mode, 3));
+    const auto poked = with_setting(with_many_points(), layout::contrast, 230).bytes();
     const std::string hold = ":delay_enter=1500000:when=";
-    const std::string out_write = "-P \"$PWD/o.gpx\" -e trace=write -e inject=write" + hold + "1";
+    // The GPX goes into a file of the tool's own naming: its writes are held
+    // by their number (the first is the document's first block).
+    const std::string out_write = "-e trace=write -e inject=write" + hold + "1";
     const std::string data_open = "-P NVPIPE.DAT -e trace=openat -e inject=openat" + hold + "2";
     const std::string data_write =
         "-P \"$PWD/NVPIPE.DAT\" -e trace=write -e inject=write" + hold + "1";
+    const std::string data_sync = "-P \"$PWD/NVPIPE.DAT\" -e trace=fsync -e inject=fsync" + hold + "1";
     const std::string data_read = "-P \"$PWD/NVPIPE.DAT\" -e trace=read -e inject=read:error=EIO";
+    const std::string old_kept = "[ \"$(cat o.gpx)\" = old ]";
+    // Holds a lock on file in the background until the run is over.
+    auto locked = [](const std::string& file) {
+        return "flock " + file + " sleep 2 & until ! flock -n " + file + " true; do sleep 0.01; done";
+    };
     struct row {
         std::string setup, args, redirs, trace, meanwhile;
         int status;
@@ -176,15 +185,21 @@ TEST_F(DataFileSafety, FailsClosed)
         const std::vector<unsigned char>* data;  // nullptr: the check alone tells
         std::string check;                       // a shell condition on the files afterwards
     };
+    // A file that begins as an XML document (printf's format) named as the data file.
+    auto xml = [&plain](const std::string& start) {
+        return row{"printf '" + start + "' >out.gpx; head -c 5000 /dev/zero >>out.gpx; cp out.gpx out.orig",
+                   "-R out.gpx -l car NVPIPE.DAT", "", "", "", 1,
+                   "'out.gpx' does not seem to be a valid NVPIPE.DAT\n", &plain, "cmp -s out.gpx out.orig"};
+    };
     const row rows[] = {
-        // The output swapped for the data file while it is opened.
-        {"", "--read=o.gpx NVPIPE.DAT", "",
-         "-P o.gpx -e trace=openat -e inject=openat" + hold + "1", "ln -sf NVPIPE.DAT o.gpx", 1,
-         "error: output file 'o.gpx' is the data file itself, not overwriting it\n", &plain,
-         "[ -L o.gpx ]"},
+        // The output swapped for the data file while it is opened, or just
+        // before the new GPX replaces it.
         {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "",
          "-P o.gpx -e trace=openat -e inject=openat" + hold + "1", "ln -f NVPIPE.DAT o.gpx", 1,
          "error: output file 'o.gpx' is the data file itself, not overwriting it\n", &plain, ""},
+        {"", "--read=o.gpx NVPIPE.DAT", "", data_sync, "ln -sf NVPIPE.DAT o.gpx", 1,
+         "error: 'o.gpx' was replaced during the run, not writing to it\n", &rewrite,
+         "[ -L o.gpx ]"},
         // The data file replaced or emptied between its two openings.
         {"cp NVPIPE.DAT new.DAT; echo >>new.DAT; cp new.DAT new.orig", "--set-contrast=210 NVPIPE.DAT",
          "", data_open, "mv new.DAT NVPIPE.DAT", 1,
@@ -192,39 +207,78 @@ TEST_F(DataFileSafety, FailsClosed)
          "cmp -s NVPIPE.DAT new.orig"},
         {"", "--set-contrast=210 NVPIPE.DAT", "", data_open, ": >NVPIPE.DAT", 1,
          "'NVPIPE.DAT' does not seem to be a valid NVPIPE.DAT\n", nullptr, "[ ! -s NVPIPE.DAT ]"},
-        // A second run meanwhile waits for the first and keeps its setting.
+        // The block changed by a program that takes no lock: its bytes stay.
+        {"", "--set-contrast=210 NVPIPE.DAT", "", data_open,
+         "printf '\\346' | dd of=NVPIPE.DAT bs=1 seek=" + std::to_string(layout::contrast.offset) +
+             " conv=notrunc status=none",
+         1, "error: 'NVPIPE.DAT' was changed by another program during the run, not writing to it\n",
+         &poked, ""},
+        // A second run meanwhile waits for the first, says so, and keeps its setting.
         {"", "--log-mode-car NVPIPE.DAT", "", data_open,
-         TREKDUMP_BINARY " --set-contrast=210 NVPIPE.DAT", 0, "", &both, ""},
+         TREKDUMP_BINARY " --set-contrast=210 NVPIPE.DAT", 0,
+         "waiting for another program to release 'NVPIPE.DAT'...\n", &both, ""},
+        {locked("NVPIPE.DAT"), "--set-contrast=210 NVPIPE.DAT", "", "", "", 0,
+         "waiting for another program to release 'NVPIPE.DAT'...\n", &contrast, ""},
         {"", "NVPIPE.DAT", "", "-e trace=flock -e inject=flock:error=ENOLCK", "", 0, "", &rewrite,
          ""},
-        // Read and write errors are no end of the file, and no success.
-        {"", "--read=o.gpx NVPIPE.DAT", "", data_read + ":when=2+", "", 1,
-         "error reading file 'NVPIPE.DAT'\n", &plain, "[ ! -e o.gpx ]"},
+        // Another data file in use is no output.
+        {"cp NVPIPE.DAT DB; echo >>DB; cp DB DB.orig; " + locked("DB"), "--read=DB NVPIPE.DAT", "",
+         "", "", 1, "error: output file 'DB' is in use by another program, not writing to it\n",
+         &plain, "cmp -s DB DB.orig"},
+        // Read and write errors are no end of the file, and no success; a
+        // run that fails leaves the older GPX as it was.
+        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "", data_read + ":when=2+", "", 1,
+         "error reading file 'NVPIPE.DAT'\n", &plain, old_kept},
+        {"echo old >o.gpx", "--read=o.gpx --analyze NVPIPE.DAT", ">/dev/null",
+         data_read + ":when=4+", "", 1, "error reading file 'NVPIPE.DAT'\n", &plain, old_kept},
         {"", "--analyze NVPIPE.DAT", ">/dev/null", data_read + ":when=3+", "", 1,
          "error reading file 'NVPIPE.DAT'\n", &plain, ""},
         {"", "--conf NVPIPE.DAT", ">/dev/null", data_read, "", 1,
          "error reading file 'NVPIPE.DAT'\n", &plain, ""},
-        {"", "--set-contrast=210 NVPIPE.DAT", "",
+        {"echo old >o.gpx", "--read=o.gpx --set-contrast=210 NVPIPE.DAT", "",
          "-P \"$PWD/NVPIPE.DAT\" -e trace=write -e inject=write:error=ENOSPC", "", 1,
-         "error writing file 'NVPIPE.DAT'\n", &plain, ""},
-        // A failed export leaves no partial GPX under any name.
+         "error writing file 'NVPIPE.DAT'\n", &plain, old_kept},
+        {"echo old >o.gpx", "--read=o.gpx --conf NVPIPE.DAT", ">/dev/full", "", "", 1,
+         "error writing to standard output\n", &plain, old_kept},
         {"ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "", 1, "error writing file 'o.gpx'\n",
          &plain, "[ ! -e o.gpx ]"},
         {"echo old >o.gpx; ln o.gpx other.gpx; ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "",
-         1, "error writing file 'o.gpx'\n", &plain, "[ -e o.gpx ] && [ ! -s other.gpx ]"},
+         1, "error writing file 'o.gpx'\n", &plain,
+         old_kept + " && [ \"$(cat other.gpx)\" = old ]"},
         {"ln -s real.gpx o.gpx; ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "", 1,
-         "error writing file 'o.gpx'\n", &plain, "[ -L o.gpx ] && [ ! -s real.gpx ]"},
-        // Interrupted: no partial GPX, the signal's own status; the block is
-        // written whole or not at all.
+         "error writing file 'o.gpx'\n", &plain, "[ -L o.gpx ] && [ ! -e real.gpx ]"},
+        // Interrupted by any signal that ends a process: the older GPX kept,
+        // the signal's own status; the block written whole or not at all.
         {"", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -TERM $(tool)", 128 + 15, "", &plain,
          "[ ! -e o.gpx ]"},
         {"echo old >o.gpx; ln o.gpx other.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write,
-         "kill -INT $(tool)", 128 + 2, "", &plain, "[ ! -s o.gpx ] && [ ! -s other.gpx ]"},
-        {"", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -HUP $(tool)", 128 + 1, "", &plain,
-         "[ ! -e o.gpx ]"},
-        {"", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -TERM $(tool)", 128 + 15, "",
+         "kill -INT $(tool)", 128 + 2, "", &plain, old_kept + " && [ \"$(cat other.gpx)\" = old ]"},
+        {"echo old >o.gpx; ulimit -c 0", "--read=o.gpx NVPIPE.DAT", "", out_write,
+         "kill -QUIT $(tool)", 128 + 3, "", &plain, old_kept},
+        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -ALRM $(tool)",
+         128 + 14, "", &plain, old_kept},
+        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -KILL $(tool)",
+         128 + 9, "", &plain, old_kept + " && rm .trekdump-*"},
+        {"echo old >o.gpx", "--read=o.gpx --set-contrast=210 NVPIPE.DAT", "", data_write,
+         "kill -TERM $(tool)", 128 + 15, "", &contrast, old_kept},
+        {"ulimit -c 0", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -QUIT $(tool)",
+         128 + 3, "", &contrast, ""},
+        {"", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -USR1 $(tool)", 128 + 10, "",
          &contrast, ""},
-        // The data file reached another way: its bytes, a disk, standard output.
+        // A signal ignored from the start stays ignored.
+        {"trap '' HUP", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -HUP $(tool)", 0, "",
+         &rewrite, "grep -q '</gpx>' o.gpx"},
+        // A replaced GPX keeps the older file's permission bits; a link's
+        // target is replaced, the link stays.
+        {"echo old >o.gpx; chmod 640 o.gpx", "--read=o.gpx NVPIPE.DAT", "", "", "", 0, "",
+         &rewrite, "[ \"$(stat -c %a o.gpx)\" = 640 ] && grep -q '</gpx>' o.gpx"},
+        {"mkdir sub; echo old >sub/real.gpx; ln -s sub/real.gpx o.gpx", "--read=o.gpx NVPIPE.DAT",
+         "", "", "", 0, "", &rewrite, "[ -L o.gpx ] && grep -q '</gpx>' sub/real.gpx && rm -r sub"},
+        // A FIFO beside the data file is written as it is, never synced.
+        {"mkfifo f.gpx; cat f.gpx >got &", "--read=f.gpx NVPIPE.DAT", "", "", "", 0, "", &rewrite,
+         "wait; grep -q '</gpx>' got && rm f.gpx got"},
+        // The data file reached another way: its bytes, a disk, standard
+        // output, a standard stream that was closed.
         {"cp NVPIPE.DAT copy.DAT", "--read=copy.DAT NVPIPE.DAT", "", "", "", 1,
          "error: output file 'copy.DAT' is the data file itself, not overwriting it\n", &plain,
          "cmp -s copy.DAT orig.DAT"},
@@ -241,19 +295,21 @@ TEST_F(DataFileSafety, FailsClosed)
         {"", "--read=o.gpx --conf NVPIPE.DAT", ">o.gpx", "", "", 1,
          "error: output file 'o.gpx' is also standard output, not writing to it\n", &plain,
          "! grep -q gpx o.gpx"},
-        // A GPX document is never taken for the data file.
-        {"printf '<?xml version=\"1.0\"?>' >out.gpx; head -c 5000 /dev/zero >>out.gpx; "
-         "cp out.gpx out.orig",
-         "-R out.gpx -l car NVPIPE.DAT", "", "", "", 1,
-         "'out.gpx' does not seem to be a valid NVPIPE.DAT\n", &plain, "cmp -s out.gpx out.orig"},
-        // A GPX beside the data file is synced (on the device), elsewhere not.
-        {"", "--read=o.gpx NVPIPE.DAT", "",
-         "-P \"$PWD/o.gpx\" -e trace=fsync -e inject=fsync:error=EIO", "", 1,
+        {"", "--read=/dev/stdout NVPIPE.DAT", ">&-", "", "", 1,
+         "error writing to standard output\n", &plain, ""},
+        // A GPX document, in whatever form, is never taken for the data file.
+        xml("<?xml version=\"1.0\"?>"), xml("\\357\\273\\277<?xml"), xml("\\r\\n \\t<gpx>"),
+        xml("\\376\\377\\0\\n\\0<"), xml("\\377\\376<\\0"),
+        // A new GPX beside the data file is synced with its folder (on the
+        // device); elsewhere neither is.
+        {"", "--read=o.gpx NVPIPE.DAT", "", "-e trace=fsync -e inject=fsync:error=EIO:when=1", "", 1,
          "error writing file 'o.gpx'\n", &plain, "[ ! -e o.gpx ]"},
+        {"", "--read=o.gpx NVPIPE.DAT", "", "-e trace=fsync", "", 0, "", &rewrite,
+         "[ \"$(grep -c fsync trace.log)\" = 3 ]"},
         {"[ \"$(stat -c %d /dev/shm)\" != \"$(stat -c %d .)\" ] || exit 77; "
          "o=/dev/shm/trekdump-$$.gpx; ln -s $o o.gpx",
-         "--read=o.gpx NVPIPE.DAT", "", "-P \"$o\" -e trace=fsync -e inject=fsync:error=EIO", "", 0, "",
-         &rewrite, "[ -s o.gpx ] && rm \"$(readlink o.gpx)\""},
+         "--read=o.gpx NVPIPE.DAT", "", "-e trace=fsync", "", 0, "", &rewrite,
+         "[ \"$(grep -c fsync trace.log)\" = 1 ] && [ -s o.gpx ] && rm \"$(readlink o.gpx)\""},
     };
     for (const row& r : rows) {
         ASSERT_TRUE(with_many_points().write(dir.file("NVPIPE.DAT")));
@@ -290,6 +346,8 @@ TEST_F(DataFileSafety, FailsClosed)
             EXPECT_EQ(run_bash("cd " + quoted(dir.path()) + " && " + r.check).status, 0)
                 << what << " | afterwards: " << r.check;
         }
+        EXPECT_EQ(run_bash("cd " + quoted(dir.path()) + " && ! ls -A | grep trekdump-").status, 0)
+            << what << " | a new file of the run left behind";
     }
 }
 

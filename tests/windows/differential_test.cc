@@ -47,6 +47,7 @@ struct diff_case {
     // Further files, folders made as needed: the image where the name ends
     // in NVPIPE.DAT, else a line of text.
     std::vector<std::string> files = {};
+    std::string setup = "";  // shell commands run in the folder first
 };
 
 // The end-to-end cases that both systems can stage. Closed standard
@@ -100,6 +101,15 @@ const diff_case cases[] = {
     {"block without log", datafile_builder().resize(1024), {"NVPIPE.DAT"}},
     {"null device as data file", with_log(), {"--conf", "/dev/zero"}, "", "NUL"},
     {"console as data file", with_log(), {"--conf", "/dev/zero"}, "", "CON"},
+    {"device name with an extension as data file", with_log(), {"-C", "/dev/zero"}, "", "nul .DAT"},
+    {"null device by the object namespace as data file", with_log(), {"-C", "/dev/zero"}, "",
+     R"(\\?\GLOBALROOT\Device\Null)"},
+    {"both streams into one file", with_log(), {"-A", "--read", "NVPIPE.DAT"},
+     ">o.txt 2>&1"},
+    {"link to a missing file", with_log(), {"--read=link.gpx", "NVPIPE.DAT"}, "", "", {},
+     "ln -s folder/new.gpx link.gpx &&"},
+    {"link to an older file", with_log(), {"--read=link.gpx", "NVPIPE.DAT"}, "", "",
+     {"folder/old.gpx"}, "ln -s folder/old.gpx link.gpx &&"},
 };
 
 std::string repeated(const std::string& part, int times)
@@ -183,11 +193,13 @@ diff_case random_case(std::uint32_t seed)
     return c;
 }
 
-std::string replace_all(std::string text, const std::string& from, const std::string& to)
+std::string replace_all(const std::string& text, const std::string& from, const std::string& to)
 {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-        text.replace(at, from.size(), to);
-    return text;
+    std::string result;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size())
+        result.append(text, start, at - start).append(to);
+    return result.append(text, start);
 }
 
 // A text as Windows writes it in text mode.
@@ -236,7 +248,7 @@ run_result run_in_fresh_folder(const std::string& program, const diff_case& c,
         else
             std::ofstream(dir.file(file)) << "an older file";
     }
-    std::string command = "cd " + quoted(dir.path()) + " && exec " + program;
+    std::string command = "cd " + quoted(dir.path()) + " && " + c.setup + " exec " + program;
     for (const std::string& arg : args)
         command.append(" ").append(quoted(arg));
     run_result result{run_bash(command.append(" ").append(c.redirect)), {}};
@@ -275,6 +287,57 @@ void expect_same(const diff_case& c)
             << c.name << ": " << name << " differs";
 }
 
+// What Windows alone does with names it keeps for devices as the output:
+// the status and standard error, and the folder left as it was (NUL alone
+// discards the document).
+struct windows_case {
+    std::string output;
+    int status;
+    std::string err;
+};
+
+std::string device_refused(const std::string& output)
+{
+    return "error: output file '" + output + "' is a device, not writing to it\r\n";
+}
+
+const windows_case device_outputs[] = {
+    {"nul.gpx", 1, device_refused("nul.gpx")},
+    {"NUL.gpx", 1, device_refused("NUL.gpx")},
+    {R"(folder\nul.gpx)", 1, device_refused(R"(folder\nul.gpx)")},
+    {"nul .gpx", 1, device_refused("nul .gpx")},
+    {"aux.gpx", 1, device_refused("aux.gpx")},
+    {"COM1", 1, device_refused("COM1")},
+    {"lpt\u00B9.gpx. ", 1, device_refused("lpt\u00B9.gpx. ")},
+    {"CONOUT$", 1, device_refused("CONOUT$")},
+    {R"(\\?\NUL)", 1, device_refused(R"(\\?\NUL)")},
+    {R"(\\.\pipe\trekdump)", 1, device_refused(R"(\\.\pipe\trekdump)")},
+    {"NUL", 0, ""},
+    {"nul", 0, ""},
+};
+
+// A log long enough that an export takes a while under Wine, with a setting
+// for the block to be written.
+datafile_builder large_log()
+{
+    datafile_builder data;
+    for (std::int32_t i = 0; i < 500000; ++i)
+        data.add_point(i % 2000 == 0 ? 1 : 0, pack_time(2008, 8, 17, 6, 0, 0) + i,
+                       476603413 + i, 91758514 - i, 398);
+    return data.add_end_marker();
+}
+
+// The moments of a Ctrl+C during an export, as bash that returns once the
+// moment has come or the run ($pid) has ended; SIZE stands for the size of
+// the complete document.
+const std::pair<const char*, const char*> interrupt_moments[] = {
+    {"the exe loaded", "grep -qi trekdump /proc/$pid/maps"},
+    {"the new file made", "compgen -G '.trekdump-*'"},
+    {"the new file half written", "(( $(stat -c %s .trekdump-* 2>/dev/null || echo 0) >= SIZE / 2 ))"},
+    {"the new file written", "(( $(stat -c %s .trekdump-* 2>/dev/null || echo 0) >= SIZE ))"},
+    {"the new file renamed", "(( $(stat -c %s out.gpx 2>/dev/null || echo 0) >= SIZE ))"},
+};
+
 class Differential : public ::testing::Test {
 protected:
     void SetUp() override
@@ -303,3 +366,59 @@ TEST_F(Differential, RandomCases)
 }
 
 }  // namespace
+
+TEST_F(Differential, DeviceNamesAsOutput)
+{
+    for (const windows_case& w : device_outputs) {
+        diff_case c{"device name", with_log(), {"--read=" + w.output, "NVPIPE.DAT"}};
+        run_result windows = run_in_fresh_folder(
+            "env LC_ALL=C.UTF-8 WINEDEBUG=-all wine " + quoted(TREKDUMP_WINDOWS_EXE), c, c.args);
+        EXPECT_EQ(windows.streams.status, w.status) << w.output;
+        EXPECT_EQ(windows.streams.err, w.err) << w.output;
+        EXPECT_EQ(windows.files.size(), 1u) << w.output;  // the data file alone
+        if (w.status != 0) {
+            EXPECT_TRUE(windows.files == run_in_fresh_folder("true", c, {}).files) << w.output;
+        }
+    }
+}
+
+// Ctrl+C (SIGINT to Wine, which runs the console handler on a thread of its
+// own while the main thread writes) at each moment of an export that also
+// changes a setting: the older GPX (or none) stays, with the old block or,
+// where Ctrl+C came while the block was written, the new one; never a
+// fragment or a file of the run's own, and status 0 only after a complete
+// run (a Ctrl+C after the rename is too late to count).
+TEST_F(Differential, CtrlCAtAnyMoment)
+{
+    constexpr int control_c_exit = 0xC000013A & 0xFF, sigint = 128 + 2;
+    for (bool older : {false, true}) {
+        diff_case c{"Ctrl+C", large_log(), {"--read=out.gpx", "--set-contrast=201", "NVPIPE.DAT"}};
+        if (older)
+            c.files = {"out.gpx"};
+        std::map<std::string, std::string> before = run_in_fresh_folder("true", c, {}).files;
+        std::map<std::string, std::string> complete =
+            run_in_fresh_folder("-a trekdump " + quoted(TREKDUMP_BINARY), c, c.args).files;
+        complete["out.gpx"] = with_crlf(complete["out.gpx"]);
+        c.setup = "set -m;";  // the run in the background, SIGINT not ignored
+        for (const auto& [moment, wait] : interrupt_moments) {
+            c.redirect = "& pid=$!; until " +
+                         replace_all(wait, "SIZE", std::to_string(complete["out.gpx"].size())) +
+                         " || ! kill -0 $pid 2>/dev/null; do :; done; kill -INT $pid; wait $pid";
+            run_result windows = run_in_fresh_folder(
+                "env WINEDEBUG=-all wine " + quoted(TREKDUMP_WINDOWS_EXE), c, c.args);
+            // Where Ctrl+C came while the block was written, the block is
+            // new, the GPX is not.
+            int status = windows.streams.status;
+            std::map<std::string, std::string> kept = before;
+            kept["NVPIPE.DAT"] = windows.files["NVPIPE.DAT"];
+            bool whole = windows.files == complete, untouched = windows.files == before,
+                 gpx_kept = windows.files == kept &&
+                            (untouched || kept["NVPIPE.DAT"] == complete["NVPIPE.DAT"]);
+            EXPECT_TRUE(status == 0 ? whole
+                                    : (status == control_c_exit && gpx_kept) ||
+                                          (status == sigint && untouched))
+                << moment << (older ? ", an older GPX" : "") << ": status " << status
+                << (whole ? ", complete" : untouched ? ", untouched" : ", neither");
+        }
+    }
+}
