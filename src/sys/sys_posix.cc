@@ -285,7 +285,10 @@ open_status open_output(const char* path, output_file& out)
     }
     // An older regular file: opened for reading only, for the checks, and
     // replaced at the end; what is open decides what it is. The name the
-    // rename replaces must reach it too.
+    // rename replaces must reach it too. One the run may not write (a file
+    // kept read-only) is not replaced either.
+    if (::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0)
+        return open_status::cannot_open;
     out.exists = out.replace = true;
     out.info = info_of(st);
     int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
