@@ -4,6 +4,7 @@
 
 #include <getopt.h>
 
+#include <array>
 #include <string>
 
 #include "datafile/settings_table.h"
@@ -12,8 +13,8 @@
 // require one.
 inline constexpr char short_options[] = "R::CAD::Hl:wbcuz:s:edt:v:g:";
 
-inline constexpr int option_count = 48;
-extern const struct option long_options[option_count + 1];  // with terminator
+// The parser's table, made from the option table, with its terminator.
+extern const std::array<struct option, option_count + 1> long_options;
 
 // How messages name an option: "-z" for one with a short form,
 // "--set-contrast" for a long-only one.

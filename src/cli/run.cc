@@ -78,7 +78,7 @@ const char* find_data_path(int argc, char** argv)
     words.push_back(nullptr);
     opterr = 0;
     optind = 0;
-    while (getopt_long(argc, words.data(), short_options, long_options, nullptr) != -1) {
+    while (getopt_long(argc, words.data(), short_options, long_options.data(), nullptr) != -1) {
     }
     return optind < argc ? words[optind] : nullptr;
 }
@@ -96,7 +96,7 @@ int parse_command_line(int argc, char** argv, run_state& run)
     opterr = 1;
     optind = 0;
     int code;
-    while ((code = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1)
+    while ((code = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1)
         if (code == '?')
             return 1;
     if (optind >= argc) {
@@ -148,7 +148,7 @@ int apply_options(int argc, char** argv, run_state& run)
     opterr = 1;
     optind = 0;
     int code;
-    while ((code = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
+    while ((code = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
         switch (code) {
         case opt_read:
             run.act.read = true;
