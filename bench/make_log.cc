@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 
 int main(int argc, char** argv)
 {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 
 namespace {
 

@@ -1,75 +1,33 @@
-// The run sequence: two parses of the command line, the configuration block
-// read from a read-only opening, the options applied, then help, listing,
-// export, analysis and the write of the block through an update opening.
-// Only this file prints errors and chooses the exit status.
+// The run sequence, step by step: parse the command line, open and lock the
+// data file and read its configuration block, apply the options, the help
+// text and the listing, the update opening, the export, the analysis, and
+// the commit of the block (and of the new GPX file).
+// Only this file and the export print errors and choose the exit status.
 #include "cli/run.h"
 
 #include <getopt.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/data_file.h"
+#include "cli/export.h"
 #include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/settings.h"
 #include "datafile/analyze.h"
 #include "datafile/device_conf.h"
 #include "datafile/layout.h"
-#include "datafile/track_point.h"
-#include "report/gpx.h"
 #include "report/help.h"
 #include "report/listing.h"
 #include "sys/sys.h"
 
 namespace {
 
-struct file_closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using file_ptr = std::unique_ptr<std::FILE, file_closer>;
-
 using sys::open_status;
 
-// An opening of the data file and what it is.
-struct data_opening {
-    file_ptr file;
-    sys::file_info info;
-    open_status status = open_status::cannot_open;
-};
-
-// Opens the data file (a regular file only), for reading or for update.
-void open_data_file(const char* path, bool update, data_opening& data)
-{
-    std::FILE* stream = nullptr;
-    data.status = sys::open_data_file(path, update, stream, data.info);
-    data.file.reset(stream);
-}
-
-// Prints the message that belongs to a failed opening of the data file.
-int report_open_failure(open_status status, const char* path)
-{
-    std::fprintf(stderr, status == open_status::not_regular ? msg::not_valid : msg::error_opening,
-                 path);
-    return 1;
-}
-
-// The message for a failed read of the data file: a read error, or else what
-// the reader's failure means (a short file, no memory for the log).
-const char* read_failure(std::FILE* data, const char* otherwise)
-{
-    return std::ferror(data) ? msg::error_reading : otherwise;
-}
-
-// Flushes standard output and tells whether everything written to it arrived.
-bool stdout_ok()
-{
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
-}
-
+// What the second parse asks the run to do.
 struct actions {
     bool read = false;
     const char* output_path = nullptr;
@@ -78,36 +36,24 @@ struct actions {
     bool help = false;
 };
 
-// True when the regular file stream is on holds exactly the data file's bytes:
-// the data file by a route its identity does not show (a second mount, a
-// driver that numbers each spelling of a name anew), or a copy of it. Bytes
-// that cannot be read (also a file that cannot be opened for reading, stream
-// nullptr) count as the same.
-bool holds_data_bytes(std::FILE* stream, const sys::file_info& info, const data_opening& data)
-{
-    if (info.kind != sys::file_kind::regular || info.size != data.info.size || info.size == 0)
-        return false;
-    constexpr std::size_t chunk = 64 * 1024;
-    std::vector<unsigned char> mine(chunk), theirs(chunk);
-    for (std::int64_t at = 0; at < info.size; at += static_cast<std::int64_t>(chunk)) {
-        auto count = static_cast<std::size_t>(std::min<std::int64_t>(chunk, info.size - at));
-        if (!stream || !sys::read_bytes_at(stream, at, mine.data(), count) ||
-            !sys::read_bytes_at(data.file.get(), at, theirs.data(), count))
-            return true;
-        if (std::memcmp(mine.data(), theirs.data(), count) != 0)
-            return false;
-    }
-    return true;
-}
+// Everything a run holds, from the first step to the last.
+struct run_state {
+    const char* program = "trekdump";
+    const char* data_path = nullptr;
+    data_opening data;    // read-only (or read-write where allowed), locked
+    data_opening update;  // the opening the block is written through
+    std::vector<unsigned char> block_read;
+    device_conf conf{};
+    actions act;
+    sys::output_file output;
+};
 
-// True when what is written to stream would land in the data file, or when
-// that cannot be told.
-bool writes_to_data_file(std::FILE* stream, const data_opening& data)
+// Prints the message that belongs to a failed opening of the data file.
+int report_open_failure(open_status status, const char* path)
 {
-    sys::file_info info;
-    return sys::stream_info(stream, info) &&
-           (info.kind == sys::file_kind::unknown || info.id == data.info.id ||
-            holds_data_bytes(stream, info, data));
+    std::fprintf(stderr, status == open_status::not_regular ? msg::not_valid : msg::error_opening,
+                 path);
+    return 1;
 }
 
 // Opens path read-only into data; true when standard error then writes into
@@ -132,92 +78,187 @@ const char* find_data_path(int argc, char** argv)
     words.push_back(nullptr);
     opterr = 0;
     optind = 0;
-    while (getopt_long(argc, words.data(), short_options, long_options, nullptr) != -1) {
+    while (getopt_long(argc, words.data(), short_options, long_options.data(), nullptr) != -1) {
     }
     return optind < argc ? words[optind] : nullptr;
 }
 
-// Why the output may not be written, or nullptr: the data file (also by its
-// bytes), a disk, the file standard output already writes, a standard stream
-// that was closed, or a file another program holds locked.
-const char* output_refusal(const sys::output_file& out, const data_opening& data)
+// Three parses of the command line: a silent one that finds the data file,
+// so that it is opened (and standard error checked against it) before the
+// parser prints anything; then the syntax check with the parser's own
+// diagnostics, which leaves the data file's word after the options. Returns
+// the exit status for a failure, or 0.
+int parse_command_line(int argc, char** argv, run_state& run)
 {
-    if (!out.exists)
-        return nullptr;
-    if (out.info.id == data.info.id || holds_data_bytes(out.existing, out.info, data))
-        return msg::output_is_data_file;
-    if (out.info.kind == sys::file_kind::disk_device)
-        return msg::output_is_disk;
-    if (sys::is_closed_standard_stream(out.info))
-        return msg::error_writing_stdout;
-    sys::file_info standard;
-    if (out.info.kind == sys::file_kind::regular && sys::stream_info(stdout, standard) &&
-        standard.id == out.info.id)
-        return msg::output_is_stdout;
-    if (sys::output_in_use(out))
-        return msg::output_in_use;
-    return nullptr;
+    const char* found = find_data_path(argc, argv);
+    if (found && open_and_check_stderr(found, run.data))
+        return 1;
+    opterr = 1;
+    optind = 0;
+    int code;
+    while ((code = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1)
+        if (code == '?')
+            return 1;
+    if (optind >= argc) {
+        usage(stdout, run.program);
+        std::fflush(stdout);
+        return 1;
+    }
+    run.data_path = argv[optind];
+    if (run.data_path != found && open_and_check_stderr(run.data_path, run.data))
+        return 1;
+    return 0;
 }
 
-// Writes points as a GPX document for the output path. A regular file goes
-// into a new file beside it, which replaces the final name only when the
-// whole run has succeeded (commit_output); until then the older file stays
-// as it was. Returns the exit status.
-int write_gpx_file(const char* path, const std::vector<track_point>& points,
-                   const data_opening& data, sys::output_file& out)
+// The read-only opening checked and locked, and the block read from it (as
+// device_conf and as its bytes). The lock is held until the block is on the
+// device: another run on the same data file waits here until then, and then
+// reads that run's block.
+int lock_and_read_block(run_state& run)
 {
-    if (open_status opened = sys::open_output(path, out); opened != open_status::ok) {
-        std::fprintf(stderr, opened == open_status::device ? msg::output_is_device
-                                                           : msg::error_opening,
-                     path);
+    if (run.data.status != open_status::ok)
+        return report_open_failure(run.data.status, run.data_path);
+    if (writes_to_data_file(stdout, run.data)) {
+        std::fputs(msg::stdout_is_data_file, stderr);
         return 1;
     }
-    if (const char* refusal = output_refusal(out, data)) {
-        std::fprintf(stderr, refusal, path);
+    std::FILE* file = run.data.file.get();
+    sys::lock_status lock = sys::lock_data_file(file, false);
+    if (lock == sys::lock_status::busy) {
+        std::fprintf(stderr, msg::waiting, run.data_path);
+        lock = sys::lock_data_file(file, true);
+    }
+    if (lock != sys::lock_status::locked) {
+        std::fprintf(stderr, msg::error_opening, run.data_path);
         return 1;
     }
-    std::FILE* stream = nullptr;
-    if (sys::begin_output(out, stream) != open_status::ok) {
-        std::fprintf(stderr, msg::error_opening, path);
-        return 1;
-    }
-    file_ptr file(stream);
-    print_track(file.get(), points);
-    // The last block is flushed here, not left to fclose: Wine's C library
-    // does not report a failed flush from fclose. A new file on the data
-    // file's own volume (the device) is synced, as the block is.
-    bool written = std::fflush(file.get()) == 0 && !std::ferror(file.get());
-    if (written && out.replace && out.temp_info.id.volume == data.info.id.volume)
-        written = sys::sync_stream(file.get());
-    if (std::fclose(file.release()) != 0 || !written) {
-        sys::discard_output(out);
-        std::fprintf(stderr, msg::error_writing, path);
+    run.block_read.resize(layout::conf_block_end);
+    if (read_conf(file, &run.conf) != 0 ||
+        !sys::read_bytes_at(file, 0, run.block_read.data(), run.block_read.size())) {
+        std::fprintf(stderr, read_failure(file, msg::not_valid), run.data_path);
         return 1;
     }
     return 0;
 }
 
-// The export: the log of the update opening as a GPX document, to the output
-// path or to standard output. The log is read before the output is opened,
-// so a log that cannot be read never empties an existing file. Returns the
-// exit status for a failure, or 0.
-int export_tracks(const actions& act, std::FILE* update, const data_opening& data,
-                  const char* data_path, sys::output_file& out)
+// The second parse: the same words, now applied in command-line order. A
+// rejected value ends the run before anything is written.
+int apply_options(int argc, char** argv, run_state& run)
 {
-    if (!act.output_path && (act.conf || act.analyze)) {
-        std::fputs(msg::stdout_skipped, stderr);
-        return 0;
+    opterr = 1;
+    optind = 0;
+    int code;
+    while ((code = getopt_long(argc, argv, short_options, long_options.data(), nullptr)) != -1) {
+        switch (code) {
+        case opt_read:
+            run.act.read = true;
+            if (optarg)
+                run.act.output_path = optarg;
+            break;
+        case opt_conf: run.act.conf = true; break;
+        case opt_analyze: run.act.analyze = true; break;
+        case opt_help: run.act.help = true; break;
+        default: {
+            setting_outcome outcome = apply_setting(code, optarg, run.conf);
+            if (outcome.result == setting_outcome::rejected) {
+                std::fprintf(stderr, msg::invalid_value, optarg ? optarg : "",
+                             option_name(code).c_str());
+                if (outcome.valid_values)
+                    std::fputs(outcome.valid_values, stderr);
+                return 1;
+            }
+            if (outcome.result == setting_outcome::no_effect) {
+                // A short option is named by its letter alone ("-- z").
+                std::string name = option_name(code);
+                std::fprintf(stderr, msg::undefined_option, run.program,
+                             name.c_str() + (name.size() == 2 ? 1 : 0));
+                return 1;
+            }
+        }
+        }
     }
-    std::vector<track_point> points;
-    if (read_track(update, points) != 0) {
-        std::fprintf(stderr, read_failure(update, msg::out_of_memory), data_path);
+    return 0;
+}
+
+// The update opening, which must still be the file the block was read from,
+// checked on what is open: not another file renamed into its place, and not
+// one emptied meanwhile.
+int open_for_update(run_state& run)
+{
+    open_data_file(run.data_path, true, run.update);
+    if (run.update.status != open_status::ok)
+        return report_open_failure(run.update.status, run.data_path);
+    if (!(run.update.info.id == run.data.info.id)) {
+        std::fprintf(stderr, msg::replaced, run.data_path);
         return 1;
     }
-    if (act.output_path)
-        return write_gpx_file(act.output_path, points, data, out);
-    print_track(stdout, points);
+    if (run.update.info.size < layout::conf_block_end) {
+        std::fprintf(stderr, msg::not_valid, run.data_path);
+        return 1;
+    }
+    return 0;
+}
+
+// The reports that read the log: the export, then the analysis.
+int report_log(run_state& run)
+{
+    std::FILE* update = run.update.file.get();
+    if (run.act.read) {
+        if (!run.act.output_path && (run.act.conf || run.act.analyze))
+            std::fputs(msg::stdout_skipped, stderr);
+        else if (int failed = export_tracks(update, run.act.output_path, run.data, run.data_path,
+                                            run.output))
+            return failed;
+    }
+    if (run.act.analyze && analyze(update, stdout) != 0) {
+        std::fprintf(stderr, read_failure(update, msg::not_valid), run.data_path);
+        return 1;
+    }
+    // Nothing is written into the data file after a report that did not arrive.
     if (!stdout_ok()) {
         std::fputs(msg::error_writing_stdout, stderr);
+        return 1;
+    }
+    return 0;
+}
+
+// Writes the block back, only over the bytes it was read from, syncs it, and
+// then lets the new GPX file replace the older one. From the first byte of
+// the block until then no signal ends the run: the file keeps either the old
+// block or the new one. The data file often lives on the device itself,
+// unplugged as soon as the run returns: success only once the block is on it.
+int commit(run_state& run)
+{
+    // A program that wrote into the block meanwhile (one that takes no lock)
+    // keeps its bytes.
+    std::vector<unsigned char> block_now(run.block_read.size());
+    if (!sys::read_bytes_at(run.update.file.get(), 0, block_now.data(), block_now.size())) {
+        std::fprintf(stderr, msg::error_reading, run.data_path);
+        return 1;
+    }
+    if (block_now != run.block_read) {
+        std::fprintf(stderr, msg::changed, run.data_path);
+        return 1;
+    }
+    sys::hold_signals(true);
+    bool written = write_conf(run.update.file.get(), &run.conf) == 0;
+    bool synced = written && sys::sync_stream(run.update.file.get());
+    bool closed = std::fclose(run.update.file.release()) == 0;
+    sys::commit_status committed = sys::commit_status::failed;
+    if (written && synced && closed) {
+        bool on_device = run.output.temp_info.id.volume == run.data.info.id.volume;
+        committed = sys::commit_output(run.output, on_device);
+    }
+    run.data.file.reset();
+    sys::hold_signals(false);
+    if (!written || !synced || !closed) {
+        std::fprintf(stderr, msg::error_writing, run.data_path);
+        return 1;
+    }
+    if (committed != sys::commit_status::done) {
+        std::fprintf(stderr,
+                     committed == sys::commit_status::replaced ? msg::replaced : msg::error_writing,
+                     run.act.output_path);
         return 1;
     }
     return 0;
@@ -229,168 +270,28 @@ int run(int argc, char** argv)
 {
     sys::guard_standard_descriptors();
     sys::watch_signals();
-    const char* program = argc > 0 ? argv[0] : "trekdump";
-
-    // The data file is opened read-only before anything is printed: a
-    // standard error that is the data file gets no message at all, not even
-    // one of the parser's. This opening stays open, and locked against other
-    // runs, until the block is on the device.
-    data_opening data;
-    const char* found = find_data_path(argc, argv);
-    if (found && open_and_check_stderr(found, data))
-        return 1;
-
-    // First parse: syntax only; getopt_long prints its own diagnostic.
-    opterr = 1;
-    optind = 0;
-    int code;
-    while ((code = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1)
-        if (code == '?')
-            return 1;
-
-    // The options now stand first; the first word after them is the data file.
-    if (optind >= argc) {
-        usage(stdout, program);
-        std::fflush(stdout);
-        return 1;
-    }
-    const char* data_path = argv[optind];
-    if (data_path != found && open_and_check_stderr(data_path, data))
-        return 1;
-    if (data.status != open_status::ok)
-        return report_open_failure(data.status, data_path);
-    if (writes_to_data_file(stdout, data)) {
-        std::fputs(msg::stdout_is_data_file, stderr);
-        return 1;
-    }
-    // Another run on the same data file waits here until that run's block
-    // is written, and then reads it.
-    sys::lock_status lock = sys::lock_data_file(data.file.get(), false);
-    if (lock == sys::lock_status::busy) {
-        std::fprintf(stderr, msg::waiting, data_path);
-        lock = sys::lock_data_file(data.file.get(), true);
-    }
-    if (lock != sys::lock_status::locked) {
-        std::fprintf(stderr, msg::error_opening, data_path);
-        return 1;
-    }
-    device_conf conf{};
-    std::vector<unsigned char> block_read(layout::conf_block_end);
-    if (read_conf(data.file.get(), &conf) != 0 ||
-        !sys::read_bytes_at(data.file.get(), 0, block_read.data(), block_read.size())) {
-        std::fprintf(stderr, read_failure(data.file.get(), msg::not_valid), data_path);
-        return 1;
-    }
-
-    // Second parse: the same words, now applied in command-line order.
-    actions act;
-    opterr = 1;
-    optind = 0;
-    while ((code = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
-        switch (code) {
-        case opt_read:
-            act.read = true;
-            if (optarg)
-                act.output_path = optarg;
-            break;
-        case opt_conf: act.conf = true; break;
-        case opt_analyze: act.analyze = true; break;
-        case opt_help: act.help = true; break;
-        default: {
-            setting_outcome outcome = apply_setting(code, optarg, conf);
-            if (outcome.result == setting_outcome::rejected) {
-                std::fprintf(stderr, msg::invalid_value, optarg ? optarg : "",
-                             option_name(code).c_str());
-                if (outcome.valid_values)
-                    std::fputs(outcome.valid_values, stderr);
-                return 1;
-            }
-            if (outcome.result == setting_outcome::no_effect) {
-                // A short option is named by its letter alone ("-- z").
-                std::string name = option_name(code);
-                std::fprintf(stderr, msg::undefined_option, program,
-                             name.c_str() + (name.size() == 2 ? 1 : 0));
-                return 1;
-            }
-        }
-        }
-    }
-
-    if (act.help) {
-        usage(stdout, program);
+    run_state state;
+    if (argc > 0)
+        state.program = argv[0];
+    if (int failed = parse_command_line(argc, argv, state))
+        return failed;
+    if (int failed = lock_and_read_block(state))
+        return failed;
+    if (int failed = apply_options(argc, argv, state))
+        return failed;
+    if (state.act.help) {
+        usage(stdout, state.program);
         if (!stdout_ok()) {
             std::fputs(msg::error_writing_stdout, stderr);
             return 1;
         }
         return 0;
     }
-    if (act.conf)
-        print_conf(stdout, conf);
-
-    // The update opening must still be the file the block was read from,
-    // checked on what is open: not another file renamed into its place, and
-    // not one emptied meanwhile.
-    data_opening update;
-    open_data_file(data_path, true, update);
-    if (update.status != open_status::ok)
-        return report_open_failure(update.status, data_path);
-    if (!(update.info.id == data.info.id)) {
-        std::fprintf(stderr, msg::replaced, data_path);
-        return 1;
-    }
-    if (update.info.size < layout::conf_block_end) {
-        std::fprintf(stderr, msg::not_valid, data_path);
-        return 1;
-    }
-
-    sys::output_file output;
-    if (act.read) {
-        if (int failed = export_tracks(act, update.file.get(), data, data_path, output))
-            return failed;
-    }
-    if (act.analyze && analyze(update.file.get(), stdout) != 0) {
-        std::fprintf(stderr, read_failure(update.file.get(), msg::not_valid), data_path);
-        return 1;
-    }
-
-    // Nothing is written into the data file after a report that did not arrive.
-    if (!stdout_ok()) {
-        std::fputs(msg::error_writing_stdout, stderr);
-        return 1;
-    }
-    // The block is written only over the bytes it was read from: a program
-    // that wrote into it meanwhile (one that takes no lock) keeps its bytes.
-    std::vector<unsigned char> block_now(block_read.size());
-    if (!sys::read_bytes_at(update.file.get(), 0, block_now.data(), block_now.size())) {
-        std::fprintf(stderr, msg::error_reading, data_path);
-        return 1;
-    }
-    if (block_now != block_read) {
-        std::fprintf(stderr, msg::changed, data_path);
-        return 1;
-    }
-    // From the first byte of the block until it is synced and the GPX is in
-    // place no signal ends the run: the file keeps either the old block or
-    // the new one. The data file often lives on the device itself, unplugged
-    // as soon as the run returns: success only once the block is on it.
-    sys::hold_signals(true);
-    bool written = write_conf(update.file.get(), &conf) == 0;
-    bool synced = written && sys::sync_stream(update.file.get());
-    bool closed = std::fclose(update.file.release()) == 0;
-    sys::commit_status committed = sys::commit_status::failed;
-    if (written && synced && closed)
-        committed = sys::commit_output(output, output.temp_info.id.volume == data.info.id.volume);
-    data.file.reset();
-    sys::hold_signals(false);
-    if (!written || !synced || !closed) {
-        std::fprintf(stderr, msg::error_writing, data_path);
-        return 1;
-    }
-    if (committed != sys::commit_status::done) {
-        std::fprintf(stderr, committed == sys::commit_status::replaced ? msg::replaced
-                                                                       : msg::error_writing,
-                     act.output_path);
-        return 1;
-    }
-    return 0;
+    if (state.act.conf)
+        print_conf(stdout, state.conf);
+    if (int failed = open_for_update(state))
+        return failed;
+    if (int failed = report_log(state))
+        return failed;
+    return commit(state);
 }

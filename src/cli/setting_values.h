@@ -7,14 +7,10 @@
 #include <optional>
 #include <span>
 
+#include "datafile/settings_table.h"
+
 // Compares two texts, folding the case of the ASCII letters A-Z only.
 bool equals_ignoring_case(const char* a, const char* b);
-
-// A word an option accepts, and the value it selects.
-struct keyword {
-    const char* word;
-    int value;
-};
 
 // Tries the keywords in order: a text of exactly one byte matches a keyword's
 // first letter in either case, a longer one the whole keyword, case ignored.

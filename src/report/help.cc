@@ -2,7 +2,7 @@
 // device's menus group them, with German descriptions in code page 850.
 #include "report/help.h"
 
-#include "cli/options.h"
+#include "datafile/settings_table.h"
 
 namespace {
 

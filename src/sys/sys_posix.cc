@@ -1,4 +1,7 @@
-// The system interface on POSIX systems.
+// The system interface on POSIX systems: Linux, where the tool runs natively,
+// and emscripten's POSIX layer, under which the page runs the tool. Linux
+// alone has /proc/self/fd, which reads a stream opened for writing only;
+// elsewhere such a stream's bytes count as unreadable.
 #include "sys/sys.h"
 
 #include <fcntl.h>

@@ -11,7 +11,7 @@
 #include "cli/settings.h"
 #include "datafile/device_conf.h"
 #include "datafile/layout.h"
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "support/memory_stream.h"
 
 namespace {

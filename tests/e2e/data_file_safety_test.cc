@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "tools/shell.h"
 
 namespace {

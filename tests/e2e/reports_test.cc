@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "support/listing_fixture.h"
 #include "support/run_tool.h"
 

@@ -2,7 +2,7 @@
 // command-line order, and a rejected value leaves the file as it was.
 #include <gtest/gtest.h>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "support/run_tool.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "support/gpx_reference.h"
 #include "support/gpx_schema.h"
 

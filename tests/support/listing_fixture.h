@@ -2,7 +2,7 @@
 // the configuration listing it must give, byte for byte (code page 850).
 #pragma once
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 
 inline datafile_builder every_field_set()
 {

@@ -29,7 +29,7 @@ completion complete_words(const std::vector<std::string>& words, bool breaks_at_
                          " && touch NVPIPE.DAT notes.txt && mkdir tracks || exit 1\n"
                          "compopt() { printf '%s\\n' \"$*\" >&2; }\n"
                          "source " +
-                         quoted((source_root() / "completion" / "trekdump.bash").string()) +
+                         quoted(TREKDUMP_COMPLETION) +
                          "\ncomplete -p trekdump >&2\n";
     if (!breaks_at_equals)
         script += "COMP_WORDBREAKS=${COMP_WORDBREAKS//=}\n";

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "support/listing_fixture.h"
 
 namespace {

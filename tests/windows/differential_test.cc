@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "support/listing_fixture.h"
 #include "tools/shell.h"
 

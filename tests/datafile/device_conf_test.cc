@@ -5,7 +5,7 @@
 
 #include "datafile/device_conf.h"
 #include "datafile/layout.h"
-#include "support/datafile_builder.h"
+#include "datafile_builder.h"
 #include "support/memory_stream.h"
 
 namespace {
