@@ -22,6 +22,13 @@ umask 022
 unset CPPFLAGS CXXFLAGS LDFLAGS
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
+# A release is a commit: a changed or new file that is not committed would be
+# missing from the source tarball, or differ from it.
+if [ $# -eq 1 ] && [ -n "$(git -C "$top" status --porcelain)" ]; then
+  echo "the tree has uncommitted changes: commit them first" >&2
+  exit 1
+fi
+
 # OUTDIR holds this release and nothing else, so SHA256SUMS names every file.
 mkdir -p "$1"
 out=$(cd "$1" && pwd)
@@ -30,15 +37,11 @@ if [ -n "$(ls -A "$out")" ]; then
   exit 1
 fi
 
-# The source: the committed tree as git archive packs it (never the working
-# files, so nothing uncommitted can slip in), or the tarball given.
+# The source: the commit's tree as git archive packs it, gzipped without a
+# name or time, or the tarball given.
 if [ $# -eq 2 ]; then
   cp "$2" "$out/$name.tar.gz"
 else
-  if [ -n "$(git -C "$top" status --porcelain)" ]; then
-    echo "the tree has uncommitted changes: commit them first" >&2
-    exit 1
-  fi
   git -C "$top" archive --format=tar --prefix="$name/" HEAD | gzip -9n >"$out/$name.tar.gz"
 fi
 
