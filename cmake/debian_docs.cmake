@@ -4,6 +4,12 @@
 #   doc/copyright      the licence in Debian's machine-readable format
 # gzip -n keeps two builds' bytes equal; lintian wants both files gzipped.
 find_program(GZIP gzip REQUIRED)
+# The changelog's first entry names the version being built, so a new version
+# cannot ship with the old one's entry.
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^trekdump \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog: the first entry is not version ${PROJECT_VERSION}; add one for it")
+endif()
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/doc)
 add_custom_command(OUTPUT man/trekdump.1.gz doc/changelog.gz
   COMMAND ${GZIP} -9nc man/trekdump.1 > man/trekdump.1.gz
