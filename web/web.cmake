@@ -8,6 +8,7 @@ set(web_inputs ${web_dir}/shell.html ${web_dir}/page.js)
 add_executable(trekdump_web src/cli/main.cc web/getopt_messages.cc web/track_gpx.cc
   web/stored_values.cc)
 target_link_libraries(trekdump_web PRIVATE trekdump_core)
+target_compile_options(trekdump_web PRIVATE ${no_build_paths})
 set_target_properties(trekdump_web PROPERTIES
   OUTPUT_NAME trekdump SUFFIX .html LINK_DEPENDS "${web_inputs}")
 # One module instance per run (MODULARIZE, main called by the page, in a Web
