@@ -21,7 +21,7 @@ std::string long_options()
             list += line + "\n    ";
             line.clear();
         }
-        line += (line.empty() ? "" : " ") + word;
+        line.append(line.empty() ? "" : " ").append(word);
     };
     for (const option_row& row : option_table) {
         std::string name = std::string("--") + row.name;
@@ -44,14 +44,15 @@ std::string value_cases()
             words = "@file";
         for (const keyword& k : row.keywords)
             if (k.listed)
-                words += (words.empty() ? "" : " ") + std::string(k.word);
+                words.append(words.empty() ? "" : " ").append(k.word);
         if (words.empty())
             continue;
-        std::string names = std::string("--") + row.name;
+        if (!cases.empty())
+            cases += '\n';
+        cases.append(8, ' ').append("--").append(row.name);
         if (row.code < 0x100)
-            names += std::string(" | -") + static_cast<char>(row.code);
-        cases += (cases.empty() ? "" : "\n") + std::string(8, ' ') + names + ") echo " + words +
-                 " ;;";
+            cases.append(" | -").push_back(static_cast<char>(row.code));
+        cases.append(") echo ").append(words).append(" ;;");
     }
     return cases;
 }

@@ -166,7 +166,7 @@ std::string valid_values(const option_row& row)
     case form::yes_no:
         for (const keyword& k : row.keywords)
             if (k.listed)
-                line += (line.empty() ? "" : ", ") + std::string(k.word);
+                line.append(line.empty() ? "" : ", ").append(k.word);
         break;
     default: return "";
     }

@@ -71,7 +71,7 @@ TEST(OptionTable, HelpTextAndManualNameWhatTheTableHolds)
             if (rest.find('|') != std::string::npos) {
                 std::string listed;
                 for (const std::string& word : valid_words(row))
-                    listed += (listed.empty() ? "" : "|") + word;
+                    listed.append(listed.empty() ? "" : "|").append(word);
                 EXPECT_EQ(rest, listed);
             }
             EXPECT_EQ(help.compare(at - letter.size(), letter.size(), letter), 0);
