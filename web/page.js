@@ -12,6 +12,10 @@
     title: 'trekdump',
     intro: 'Tracks and settings of the GPS track logger\'s data file NVPIPE.DAT. ' +
       'Everything happens inside this page: the file is never sent anywhere.',
+    steps: 'Connect the logger to this computer with its USB cable: it appears as a drive. ' +
+      'Open NVPIPE.DAT from that drive, or drop it here. Keep a copy of the file before you ' +
+      'change settings: it is often the only copy of your tracks.',
+    chooser_description: 'Data file of the logger (NVPIPE.DAT)',
     open_label: 'Open a data file:',
     drop_hint: 'or drop it on this page.',
     log_heading: 'Log',
@@ -46,6 +50,7 @@
       analyzing: (name) => `Checking ${name} for unknown values…`,
       checking: (name) => `Checking the changes to ${name}…`,
       writing: (name) => `Writing into ${name}…`,
+      backing_up: (name) => `Reading ${name} for the backup…`,
     },
     one_file_at_a_time: 'Drop one file at a time: several files were dropped, none was opened.',
     out_of_memory: (name, mb) => `${name} (${mb} MB) is too large for this page: ` +
@@ -62,6 +67,17 @@
     write_failed: (name, what) => `Writing into ${name} failed: ${what}. The file may be ` +
       'damaged: copy the backup onto the device.',
     read_back_differs: 'the file read back differs from what was written',
+    changed: (name) => `${name} was changed since it was opened: open it again before saving.`,
+    backup_failed: (name, what) => `The backup of ${name} could not be made: ${what} ` +
+      'Nothing can be written without it.',
+    queued: (name) => `${name} will be opened when the write has finished.`,
+    no_new_block: 'the tool did not write a configuration block',
+    suspect: (name, findings) => `${name} does not look like the logger's data file: ` +
+      `${findings.join('; ')}. Saving into it asks for a second confirmation.`,
+    unknown_in_block: (lines) => `its configuration block holds values outside the known sets ` +
+      `(${lines.join(', ')})`,
+    no_point: 'its log holds no valid record',
+    confirm_suspect: (name) => `Yes, write into ${name} although it does not look like a data file`,
     permission_denied: 'the browser did not allow writing',
     downloaded: 'The new data file was offered as a download. Your browser may have renamed ' +
       'it (for example to NVPIPE(1).DAT): the file on the device must be named NVPIPE.DAT. ' +
@@ -103,35 +119,12 @@
     },
   };
 
-  // The label of each setting's line in the tool's listing, from which its
-  // field is pre-filled.
-  const listing_labels = {
-    'set-log-mode': 'Log-Modus', 'set-userdefined-log-mode': 'benutzerdef. Log-Modus',
-    'set-device-zone': 'Zeitzone', 'set-system-unit': 'Maßeinheiten', 'set-contrast': 'Kontrast',
-    'set-backlight-time': 'Hintergrundbeleuchtung', 'set-shake-mode': 'Shake-Modus',
-    'set-shake-mode-time': 'Shake-Modus-Zeit', 'set-password': 'Passwort',
-    'clear-memory': 'Speicher leeren', 'set-userdefined-time-interval': 'Zeitintervall',
-    'set-userdefined-distance-interval': 'Entfernungsintervall',
-    'set-userdefined-heading-change': 'Richtungswechsel',
-    'set-userdefined-highest-speed': 'höchste Geschwindigkeit',
-    'set-userdefined-high-speed': 'hohe Geschwindigkeit',
-    'set-userdefined-middle-speed': 'mittlere Geschwindigkeit',
-    'set-userdefined-low-speed': 'niedrige Geschwindigkeit',
-    'set-userdefined-lowest-speed': 'niedrigste Geschwindigkeit',
-    'set-userdefined-highest-speed-interval': 'Logintervall hohe-höchste Geschwindigkeit',
-    'set-userdefined-high-speed-interval': 'Logintervall mittlere-hohe Geschwindigkeit',
-    'set-userdefined-middle-speed-interval': 'Logintervall niedrige-mittlere Geschwindigkeit',
-    'set-userdefined-low-speed-interval': 'Logintervall niedrigste-niedrige Geschwindigkeit',
-    'set-gps-mode': 'GPS-Modus', 'set-sbas': 'SBAS', 'set-fix-mode': 'Fix-Modus',
-    'set-2d-fix-altitude': '2D-Höhe', 'set-initial-min-svs': 'initiale minimale SVs',
-    'set-initial-min-strength': 'initiale Signalmindeststärke',
-    'set-navigation-min-strength': 'Navigations-Signalmindeststärke',
-    'set-pdop-mask': 'PDOP-Mask', 'set-tdop-mask': 'TDOP-Mask',
-    'set-p-accuracy-mask': 'P-Accuracy-Mask', 'set-t-accuracy-mask': 'T-Accuracy-Mask',
-  };
-
   const folder = '/files';
+  // The tool sees the opened file under this name, whatever the owner's file
+  // is called: a name such as '-copy.DAT' never reaches it as an option.
+  const data_name = 'NVPIPE.DAT';
   const gpx_path = '/out/tracks.gpx';
+  const export_path = '/out/export';
   // The configuration block: the probes for valid values and current choices
   // run on it alone, not on the whole file.
   const block_size = 1024;
@@ -205,22 +198,41 @@
     const resolve_files = (files) => Object.fromEntries(Object.entries(files).map(([n, b]) =>
       [n, b === 'opened' ? opened.bytes : b === 'block' ? opened.bytes.subarray(0, block_size) : b]));
 
+    // One of the page's own functions of the tool (web/*.cc) on the opened
+    // file (or its block): what it wrote, through keep (by default all of it).
+    async function call_export(name, block_only, numbers = [], keep = null) {
+      const kept = [];
+      const r = await run([], resolve_files({ [data_name]: block_only ? 'block' : 'opened' }),
+        { [export_path]: keep ?? ((chunk) => kept.push(chunk.slice())) }, false,
+        (module) => module.ccall(name, 'number', ['string', 'string', ...numbers.map(() => 'number')],
+          [data_name, export_path, ...numbers]));
+      if (r.status !== 0)
+        throw new Error(`${name} failed`);
+      return concat(kept);
+    }
+
     return async function handle(message) {
       switch (message.op) {
         case 'run':
           return run(message.args, resolve_files(message.files));
         case 'open': {
           progress('reading');
-          opened = { name: message.name, bytes: new Uint8Array(message.bytes) };
+          opened = { bytes: new Uint8Array(message.bytes) };
           progress('running');
           const scan = gpx_scanner((count) => progress('points', count));
-          const r = await run(['--conf', `--read=${gpx_path}`, opened.name],
-            { [opened.name]: opened.bytes }, { [gpx_path]: scan.feed }, false);
-          return { ...r, scan: r.status === 0 ? scan.finish() : null };
+          const r = await run(['--conf', `--read=${gpx_path}`, data_name],
+            { [data_name]: opened.bytes }, { [gpx_path]: scan.feed }, false);
+          if (r.status !== 0)
+            return { ...r, scan: null };
+          const pushes = await call_export('trekdump_push_points', false);
+          const stored = await call_export('trekdump_stored_values', true);
+          const check = await run(['--analyze', data_name], resolve_files({ [data_name]: 'block' }));
+          return { ...r, scan: scan.finish(new Uint32Array(pushes.buffer)), stored,
+            unknown_values: check.stdout };
         }
         case 'gpx': {
           const collect = gpx_collector(message.ranges);
-          const r = await run([`--read=${gpx_path}`, opened.name], { [opened.name]: opened.bytes },
+          const r = await run([`--read=${gpx_path}`, data_name], { [data_name]: opened.bytes },
             { [gpx_path]: collect.feed }, false);
           if (r.status !== 0)
             throw new Error(cp850(r.stderr));
@@ -235,12 +247,7 @@
               kept.push(chunk.slice(0, 4096 - size));
             size += chunk.length;
           };
-          const r = await run([], { [opened.name]: opened.bytes }, { [gpx_path]: keep }, false,
-            (module) => module.ccall('trekdump_track_gpx', 'number',
-              ['string', 'string', 'number', 'number'],
-              [opened.name, gpx_path, message.first, message.count]));
-          if (r.status !== 0)
-            throw new Error('the track could not be written');
+          await call_export('trekdump_track_gpx', false, [message.first, message.count], keep);
           const header = latin1(concat(kept));
           const end = header.indexOf('</metadata>\n');
           return new Uint8Array(Array.from(header.slice(0, end + 12), (ch) => ch.charCodeAt(0)));
@@ -260,6 +267,26 @@
     let text = '';
     for (const b of bytes)
       text += b < 0x80 ? String.fromCharCode(b) : cp850_upper[b - 0x80];
+    return text;
+  }
+
+  // The tool's output with the values the owner typed shown as typed: where
+  // a typed value's UTF-8 bytes stand, they are read as such; everything
+  // else is the tool's own text in code page 850.
+  function tool_text(bytes, typed = []) {
+    const encoder = new TextEncoder();
+    const values = typed.filter((v) => /[^\x00-\x7f]/.test(v)).map((v) => [v, encoder.encode(v)]);
+    let text = '';
+    for (let i = 0; i < bytes.length;) {
+      const found = values.find(([, e]) => e.every((b, k) => bytes[i + k] === b));
+      if (found) {
+        text += found[0];
+        i += found[1].length;
+      } else {
+        text += cp850(bytes.subarray(i, i + 1));
+        ++i;
+      }
+    }
     return text;
   }
 
@@ -319,12 +346,11 @@
   // Reads the tool's GPX document as it is written, line by line, without
   // holding it: the points, the tracks as the tool divided them (their first
   // point, points, times, length and byte range), the push log points (byte
-  // range, time, position) and the coordinates for the drawing. The downloads
+  // range, position) and the coordinates for the drawing. The downloads
   // run the export again and keep the byte ranges they need.
   function gpx_scanner(report_points) {
     const tracks = [];
     const wpt_offsets = [];
-    const wpt_times = [];
     const wpt_xy = [];
     let drawing = new Float32Array(2 * drawing_points);
     let stride = 1;
@@ -387,7 +413,10 @@
         stride *= 2;
       }
       if ((points - 1) % stride === 0) {
-        drawing[2 * stored] = lon / 1e7;
+        // Across the 180° meridian the longitude goes on past ±180, so that
+        // the line does not cross the whole map.
+        const x = lon / 1e7;
+        drawing[2 * stored] = stored ? x + 360 * Math.round((drawing[2 * stored - 2] - x) / 360) : x;
         drawing[2 * stored + 1] = lat / 1e7;
         ++stored;
       }
@@ -400,9 +429,7 @@
       if (c1 === 116) {  // <t...
         if (b[s + 2] === 105) {  // <time>
           const t = time(b, s);
-          if (in_wpt) {
-            wpt_times.push(t);
-          } else if (track) {
+          if (!in_wpt && track) {
             if (track.count === 1)
               track.start = t;
             track.end = t;
@@ -471,26 +498,32 @@
       carry = s < chunk.length ? chunk.slice(s) : null;
     }
 
-    function finish() {
-      // Push log points within each track's time span, by binary search.
-      const sorted = Float64Array.from(wpt_times).sort();
-      const below = (t) => {
+    // push_points: the place in the log of each push log point (the n-th is
+    // the n-th waypoint). Each belongs to the track that holds its place:
+    // push_from and push_to number the track's waypoints.
+    function finish(push_points) {
+      if (push_points.length !== wpt_offsets.length)
+        throw new Error('the push log points of the log and of the export differ');
+      const below = (index) => {
         let lo = 0;
-        let hi = sorted.length;
+        let hi = push_points.length;
         while (lo < hi) {
           const mid = (lo + hi) >> 1;
-          if (sorted[mid] < t)
+          if (push_points[mid] < index)
             lo = mid + 1;
           else
             hi = mid;
         }
         return lo;
       };
-      for (const t of tracks)
-        t.pushes = t.start === null ? 0 : below(t.end + 1) - below(t.start);
+      for (const t of tracks) {
+        t.push_from = below(t.first);
+        t.push_to = below(t.first + t.count);
+        t.pushes = t.push_to - t.push_from;
+      }
       return {
-        points, tracks, first_time, last_time, size: total,
-        wpt_offsets: Float64Array.from(wpt_offsets), wpt_times: Float64Array.from(wpt_times),
+        points, tracks, first_time, last_time, size: total, pushes: wpt_offsets.length,
+        wpt_offsets: Float64Array.from(wpt_offsets),
         wpt_end, gpx_end, wpt_xy: Float32Array.from(wpt_xy),
         drawing: drawing.slice(0, 2 * stored), stride,
       };
@@ -620,7 +653,7 @@
   window.trekdump = { run, get runs_in() { return tool.local ? 'page' : 'worker'; } };
 
   const setting_fields = Object.entries(texts.fields).map(([name, label]) =>
-    ({ name, label, listing: listing_labels[name] }));
+    ({ name, label }));
 
   // A value no option accepts (beyond every range, no keyword, no letter):
   // the tool answers it with the option's valid values.
@@ -628,8 +661,11 @@
 
   // What the page holds for the file last chosen. A new opening starts a new
   // generation; work of an older one is dropped when it returns.
-  const state = { generation: 0, name: '', arg: '', file: null, handle: null, scan: null,
-    listing: '', selected: null, pending_save: null, valid_values_known: false };
+  // While a write is in progress, writing is set and the last file chosen
+  // meanwhile waits in queued.
+  const state = { generation: 0, name: '', file: null, handle: null, block: null, size: 0,
+    suspect: '', scan: null, listing: '', selected: null, pending_save: null,
+    valid_values_known: false, writing: false, queued: null, focus_next: null };
 
   class Stale extends Error {}
   const check_current = (generation) => {
@@ -661,6 +697,10 @@
       show_progress(key, values);
   };
 
+  // A message of the tool, naming the data file by the owner's name for it.
+  const tool_message = (bytes, typed) =>
+    tool_text(bytes, typed).replaceAll(`'${data_name}'`, `'${state.name}'`);
+
   function show_message(text) {
     $('message').textContent = text;
   }
@@ -678,17 +718,6 @@
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-  }
-
-  // The listing's lines "label: value", by label.
-  function listing_values(listing) {
-    const values = {};
-    for (const line of listing.split('\n')) {
-      const colon = line.indexOf(': ');
-      if (colon > 0 && !(line.slice(0, colon) in values))
-        values[line.slice(0, colon)] = line.slice(colon + 2);
-    }
-    return values;
   }
 
   const pad = (n, width = 2) => String(n).padStart(width, '0');
@@ -715,7 +744,7 @@
   function show_summary(scan) {
     const table = $('summary');
     table.replaceChildren();
-    const values = [scan.points, scan.tracks.length, scan.wpt_times.length,
+    const values = [scan.points, scan.tracks.length, scan.pushes,
       show_time(scan.first_time), show_time(scan.last_time)];
     texts.summary.forEach((name, i) => {
       const row = table.insertRow();
@@ -775,14 +804,19 @@
         g.rect(x - 1, y - 1, 2, 2);
       g.stroke();
     };
-    g.globalAlpha = state.selected ? 0.35 : 1;
-    scan.tracks.forEach((t, i) => stroke(t, i, 1.5));
-    g.globalAlpha = 1;
+    // The push log points first, small, each on the side of the meridian
+    // where the tracks are drawn: the tracks lie on top of them.
     g.fillStyle = '#000';
     const w = scan.wpt_xy;
     const step = Math.max(1, Math.floor(w.length / 2 / 100000)) * 2;
-    for (let i = 0; i < w.length; i += step)
-      g.fillRect(px(w[i]) - 2, py(w[i + 1]) - 2, 4, 4);
+    const middle = (min_x + max_x) / 2;
+    for (let i = 0; i < w.length; i += step) {
+      const x = w[i] + 360 * Math.round((middle - w[i]) / 360);
+      g.fillRect(px(x) - 1.5, py(w[i + 1]) - 1.5, 3, 3);
+    }
+    g.globalAlpha = state.selected ? 0.35 : 1;
+    scan.tracks.forEach((t, i) => stroke(t, i, 1.5));
+    g.globalAlpha = 1;
     if (state.selected)
       stroke(state.selected, state.selected.number - 1, 4);
   }
@@ -801,7 +835,7 @@
     body.replaceChildren();
     for (const t of scan.tracks) {
       const row = body.insertRow();
-      row.tabIndex = 0;
+      row.tabIndex = t.number === 1 ? 0 : -1;
       row.setAttribute('aria-selected', 'false');
       row.style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
       [t.number, show_time(t.start), show_time(t.end), duration(t), t.count, t.km.toFixed(2),
@@ -816,14 +850,26 @@
         if (e.key === 'Enter' || e.key === ' ') {
           e.preventDefault();
           choose();
+        } else if (e.key in row_moves) {
+          e.preventDefault();
+          const rows = body.rows;
+          const to = rows[Math.max(0, Math.min(rows.length - 1, row_moves[e.key](row.sectionRowIndex, rows.length)))];
+          row.tabIndex = -1;
+          to.tabIndex = 0;
+          to.focus();
         }
       });
     }
-    $('drawing').setAttribute('aria-label', texts.drawing_label(scan.tracks.length, scan.wpt_times.length));
+    $('drawing').setAttribute('aria-label', texts.drawing_label(scan.tracks.length, scan.pushes));
     state.selected = null;
     $('download-track').disabled = true;
     draw();
   }
+
+  // The table is one Tab stop: the arrow keys, Home and End move among its
+  // rows, Enter or Space chooses one.
+  const row_moves = { ArrowDown: (i) => i + 1, ArrowUp: (i) => i - 1, Home: () => 0,
+    End: (i, n) => n - 1, PageDown: (i) => i + 10, PageUp: (i) => i - 10 };
 
   function select_track(track, row) {
     for (const r of $('tracks').tBodies[0].rows)
@@ -837,7 +883,7 @@
   // list of words, another form (the zone), or anything (null).
   async function learn_valid_values(generation) {
     for (const field of setting_fields) {
-      const r = await run([`--${field.name}=${probe_value}`, state.arg], { [state.arg]: 'block' });
+      const r = await run([`--${field.name}=${probe_value}`, data_name], { [data_name]: 'block' });
       check_current(generation);
       const second_line = cp850(r.stderr).split('\n')[1] ?? '';
       field.valid = r.status ? second_line.replace(/^valid values: /, '') : null;
@@ -848,35 +894,19 @@
     state.valid_values_known = true;
   }
 
-  // The current word of each word field: the one whose listing line, after a
-  // run that sets it, equals the file's own line (an unknown value has none).
-  async function find_current_words(file_values, generation) {
-    const word_fields = setting_fields.filter((f) => f.words);
-    const rounds = Math.max(...word_fields.map((f) => f.words.length));
-    for (let k = 0; k < rounds; ++k) {
-      const probed = word_fields.filter((f) => k < f.words.length);
-      const r = await run([...probed.map((f) => `--${f.name}=${f.words[k]}`), '--conf', state.arg],
-        { [state.arg]: 'block' });
-      check_current(generation);
-      const values = listing_values(cp850(r.stdout));
-      for (const f of probed)
-        if (f.initial === '' && values[f.listing] === file_values[f.listing])
-          f.initial = f.words[k];
+  // Each field holds the value stored in the block, as the tool's own code
+  // reads it (stored_values.cc): "option=value" records, each ended by a NUL.
+  // A word field whose stored value no word stores starts empty.
+  function prefill(stored) {
+    const values = {};
+    for (const record of cp850(stored).split('\0')) {
+      const equals = record.indexOf('=');
+      values[record.slice(0, equals)] = record.slice(equals + 1);
     }
-  }
-
-  async function prefill(listing, generation) {
-    const values = listing_values(listing);
     for (const f of setting_fields) {
-      const shown = values[f.listing] ?? '';
-      if (f.range)
-        f.initial = /^-?\d+(\.\d+)?/.exec(shown)?.[0] ?? '';
-      else if (f.words)
-        f.initial = '';
-      else
-        f.initial = shown.replace(/^UTC/, '');  // the zone is listed as UTC+hh:mm
+      const value = values[f.name] ?? '';
+      f.initial = !f.words || f.words.includes(value) ? value : '';
     }
-    await find_current_words(values, generation);
   }
 
   // A switch for the words on/off or yes/no, when the file's value is one of them.
@@ -945,15 +975,22 @@
     }
   }
 
-  // The tool's name for the chosen file: its own name, as a path where the
-  // name would read as an option.
-  const file_argument = (name) => (name.startsWith('-') ? `./${name}` : name);
+  // Opens the file chosen or dropped, or, while a write is in progress, keeps
+  // it (the last one) to be opened once the write has finished.
+  function choose(file, handle = null) {
+    if (state.writing) {
+      state.queued = { file, handle };
+      save_message(texts.queued(file.name));
+      return;
+    }
+    open_file(file, handle);
+  }
 
   async function open_file(file, handle = null) {
     const generation = ++state.generation;
     tool.cancel();
-    Object.assign(state, { name: file.name, arg: file_argument(file.name), file, handle,
-      scan: null, listing: '', selected: null, pending_save: null });
+    Object.assign(state, { name: file.name, file, handle, block: null, size: file.size,
+      suspect: '', scan: null, listing: '', selected: null, pending_save: null });
     $('opened').hidden = true;
     $('changes').hidden = true;
     show_message('');
@@ -963,10 +1000,12 @@
       let r;
       try {
         // Read here and handed over: WebKit's workers cannot read a File
-        // made on the page.
+        // made on the page. The block is kept to compare before a write.
         const bytes = await file.arrayBuffer();
         check_current(generation);
-        r = await tool.call({ op: 'open', bytes, name: state.arg }, [bytes]);
+        state.block = new Uint8Array(bytes.slice(0, block_size));
+        state.size = bytes.byteLength;
+        r = await tool.call({ op: 'open', bytes }, [bytes]);
       } catch (e) {
         if (e instanceof Superseded)
           throw new Stale();
@@ -975,7 +1014,9 @@
         throw e;
       }
       check_current(generation);
-      show_message(cp850(r.stderr));
+      const findings = suspect_findings(r);
+      state.suspect = findings.length ? texts.suspect(file.name, findings) : '';
+      show_message([tool_message(r.stderr), state.suspect].filter(Boolean).join('\n'));
       if (r.status !== 0)
         return;
       state.scan = r.scan;
@@ -988,7 +1029,7 @@
       show_progress('learning');
       if (!state.valid_values_known)
         await learn_valid_values(generation);
-      await prefill(state.listing, generation);
+      prefill(r.stored);
       build_form();
     } catch (e) {
       if (e instanceof Stale || e instanceof Superseded)
@@ -1000,6 +1041,17 @@
     }
   }
 
+  // Why an opened file does not look like a data file: the block's values
+  // outside the known sets (the tool's analysis of the block), a log without
+  // a point.
+  function suspect_findings(r) {
+    if (r.status !== 0)
+      return [];
+    const unknown = cp850(r.unknown_values).trim().split('\n').filter(Boolean);
+    return [...(unknown.length ? [texts.unknown_in_block(unknown)] : []),
+      ...(r.scan.points ? [] : [texts.no_point])];
+  }
+
   async function download_gpx() {
     const scan = state.scan;
     if (scan.size > gpx_size_limit)
@@ -1009,24 +1061,23 @@
 
   // The track alone: the header of the tool's document for its points (the
   // track's bounds), then, cut from the whole export, the push log points
-  // recorded within its time span, the track and the document's end.
+  // recorded in it, the track and the document's end.
   async function download_track() {
     const scan = state.scan;
     const t = state.selected;
     const header = await tool.call({ op: 'track_header', first: t.first, count: t.count });
     const ranges = [];
-    const n = scan.wpt_offsets.length;
-    for (let i = 0; i < n; ++i)
-      if (t.start !== null && scan.wpt_times[i] >= t.start && scan.wpt_times[i] <= t.end)
-        ranges.push([scan.wpt_offsets[i], i + 1 < n ? scan.wpt_offsets[i + 1] : scan.wpt_end]);
+    const offset = (i) => (i < scan.pushes ? scan.wpt_offsets[i] : scan.wpt_end);
+    if (t.pushes)
+      ranges.push([offset(t.push_from), offset(t.push_to)]);
     ranges.push([t.from, t.to], [scan.gpx_end, scan.size]);
     const rest = await tool.call({ op: 'gpx', ranges });
     offer(new Blob([header, rest], { type: 'application/gpx+xml' }), `track-${t.number}.gpx`);
   }
 
   async function analyze() {
-    const r = await run(['--analyze', state.arg], { [state.arg]: 'opened' });
-    show_message(cp850(r.stderr));
+    const r = await run(['--analyze', data_name], { [data_name]: 'opened' });
+    show_message(tool_message(r.stderr));
     const shown = $('analysis');
     shown.hidden = r.status !== 0;
     shown.textContent = r.stdout.length ? cp850(r.stdout) : texts.no_unknown_values;
@@ -1048,12 +1099,13 @@
     $('changes').hidden = true;
   }
 
-  // Save, first step: the tool's run on the unchanged file with the options
-  // of the edited fields and --conf gives both the new data file and its
-  // listing, whose changed lines are shown for confirmation.
+  // Save, first step: the tool's run on the opened block with the options of
+  // the edited fields and --conf gives both the new block and its listing,
+  // whose changed lines are shown for confirmation.
   async function save() {
     const generation = state.generation;
     const changed = setting_fields.filter((f) => f.edited && !(f.words && f.value() === ''));
+    const typed = changed.map((f) => f.value());
     const args = changed.map((f) => `--${f.name}=${f.value()}`);
     drop_pending_save();
     save_message('');
@@ -1062,81 +1114,159 @@
       f.input.removeAttribute('aria-invalid');
     }
     show_progress('checking');
-    const r = await run([...args, '--conf', state.arg], { [state.arg]: 'opened' });
+    const r = await run([...args, '--conf', data_name], { [data_name]: 'block' });
     check_current(generation);
     if (r.status !== 0) {
-      save_message(cp850(r.stderr), true);
+      save_message(tool_message(r.stderr, typed), true);
       // The tool stops at the first value it rejects, and may name the option
       // by its letter: the field is the first that the tool rejects alone.
       for (let i = 0; i < changed.length; ++i) {
-        const alone = await run([args[i], state.arg], { [state.arg]: 'block' });
+        const alone = await run([args[i], data_name], { [data_name]: 'block' });
         check_current(generation);
         if (alone.status !== 0) {
-          changed[i].error.textContent = cp850(alone.stderr);
+          changed[i].error.textContent = tool_message(alone.stderr, typed);
           changed[i].input.setAttribute('aria-invalid', 'true');
-          changed[i].focus_after = true;
+          state.focus_next = changed[i].input;
           break;
         }
       }
       return;
     }
-    const lines = changed_lines(state.listing, cp850(r.stdout));
+    const block = r.files[data_name];
+    if (block?.length !== block_size)
+      throw new Error(texts.no_new_block);
+    const lines = changed_lines(state.listing, tool_text(r.stdout, typed));
     $('changes-intro').textContent = (lines.length ? texts.changes_intro : texts.no_changes)(state.name);
     $('changes-lines').textContent = lines.map(([a, b]) => `${a}  →  ${b}`).join('\n');
     $('changes-lines').hidden = !lines.length;
     const write_back = Boolean(state.handle?.createWritable);
-    state.pending_save = { bytes: r.files[state.arg], generation, backup_needed: write_back };
+    state.pending_save = { block, generation, backup_needed: write_back, suspect_confirmed: false };
     $('backup').hidden = !write_back;
     $('confirm').textContent = write_back ? texts.confirm_write(state.name) : texts.confirm_download;
     $('changes').hidden = false;
+    state.focus_next = $('changes');
     if (write_back)
       save_message(texts.backup_first);
   }
 
-  function backup() {
-    offer(state.file, `backup-${state.name}`, 'application/octet-stream');
-    if (state.pending_save)
-      state.pending_save.backup_needed = false;
-    $('confirm').disabled = false;
-    save_message('');
+  const same_bytes = (a, b) => a.length === b.length && a.every((x, i) => x === b[i]);
+
+  class Changed extends Error {}
+
+  // A file's bytes read again. The browser refuses to read a File once its
+  // file has changed on disk (NotReadableError): that is a change too.
+  function read_again(file) {
+    return file.arrayBuffer().then((bytes) => new Uint8Array(bytes), (e) => {
+      throw e?.name === 'NotReadableError' ? new Changed() : e;
+    });
   }
 
-  // Save, second step: written into the opened file where the browser allows
-  // it (then read back and compared), else offered as a download.
+  // Whether the file, as it is now, has the length the page opened and the
+  // block given (by default the block opened).
+  async function unchanged(file, block = state.block) {
+    const now = await read_again(file.slice(0, block_size));
+    return file.size === state.size && same_bytes(now, block);
+  }
+
+  // The backup is the file's bytes read now and found as opened; one that
+  // cannot be made keeps Confirm locked, with the reason.
+  async function backup() {
+    const pending = state.pending_save;
+    try {
+      const bytes = await read_again(state.file);
+      if (bytes.length !== state.size || !same_bytes(bytes.subarray(0, block_size), state.block))
+        throw new Changed();
+      offer(bytes, `backup-${state.name}`, 'application/octet-stream');
+    } catch (e) {
+      save_message(texts.backup_failed(state.name, e instanceof Changed ? texts.changed(state.name) :
+        e.message ?? e), true);
+      return;
+    }
+    if (pending && pending === state.pending_save) {
+      pending.backup_needed = false;
+      save_message('');
+      state.focus_next = $('confirm');
+    }
+  }
+
+  // The new block written at its offset into the file, the rest of the file
+  // kept: only when the file still has the length and the block it was
+  // opened with, and read back afterwards. Resolves to the file as written.
+  async function write_block(handle, block) {
+    const mode = { mode: 'readwrite' };
+    if (handle.queryPermission && await handle.queryPermission(mode) !== 'granted' &&
+        await handle.requestPermission(mode) !== 'granted')
+      throw new Error(texts.permission_denied);
+    // The writer works on a copy of the file taken here: a change made before
+    // the comparison below is seen by it.
+    const writable = await handle.createWritable({ keepExistingData: true });
+    try {
+      if (!await unchanged(await handle.getFile()))
+        throw new Changed();
+      await writable.write({ type: 'write', position: 0, data: block });
+    } catch (e) {
+      await writable.abort().catch(() => {});
+      throw e;
+    }
+    await writable.close();
+    const file = await handle.getFile();
+    if (!await unchanged(file, block))
+      throw new Error(texts.read_back_differs);
+    return file;
+  }
+
+  // Save, second step: the block written into the opened file where the
+  // browser allows it, else the new data file offered as a download. A file
+  // that does not look like a data file asks for a second confirmation.
+  // Files chosen meanwhile wait for the write; the last one is opened after
+  // it, else the file as written.
   async function confirm_save() {
     const pending = state.pending_save;
     if (!pending || pending.generation !== state.generation || pending.backup_needed)
       return;
-    drop_pending_save();
-    if (!state.handle?.createWritable) {
-      offer(pending.bytes, 'NVPIPE.DAT', 'application/octet-stream');
-      save_message(texts.downloaded);
+    const { name, file, handle } = state;
+    if (state.suspect && !pending.suspect_confirmed) {
+      pending.suspect_confirmed = true;
+      $('confirm').textContent = texts.confirm_suspect(name);
+      save_message(state.suspect, true);
+      state.focus_next = $('confirm');
       return;
     }
-    const { name, handle } = state;
-    show_progress('writing');
-    try {
-      const mode = { mode: 'readwrite' };
-      if (handle.queryPermission && await handle.queryPermission(mode) !== 'granted' &&
-          await handle.requestPermission(mode) !== 'granted')
-        throw new Error(texts.permission_denied);
-      const writable = await handle.createWritable();
-      await writable.write(pending.bytes);
-      await writable.close();
-      const file = await handle.getFile();
-      const back = new Uint8Array(await file.arrayBuffer());
-      const same = back.length === pending.bytes.length && back.every((b, i) => b === pending.bytes[i]);
-      if (!same)
-        throw new Error(texts.read_back_differs);
-      await open_file(file, handle);
-      save_message(texts.written(name));
-    } catch (e) {
-      save_message(texts.write_failed(name, e.message ?? e), true);
+    drop_pending_save();
+    if (!handle?.createWritable) {
+      try {
+        if (!await unchanged(file))
+          throw new Changed();
+        offer(new Blob([pending.block, file.slice(block_size)]), data_name, 'application/octet-stream');
+        save_message(texts.downloaded);
+      } catch (e) {
+        save_message(e instanceof Changed ? texts.changed(name) : texts.failed(e.message ?? e), true);
+      }
+      state.focus_next = $('save-message');
+      return;
     }
+    show_progress('writing');
+    state.writing = true;
+    let result = texts.written(name);
+    let written = null;
+    try {
+      written = await write_block(handle, pending.block);
+    } catch (e) {
+      result = e instanceof Changed ? texts.changed(name) : texts.write_failed(name, e.message ?? e);
+    } finally {
+      state.writing = false;
+    }
+    const next = state.queued ?? (written && { file: written, handle });
+    state.queued = null;
+    if (next)
+      await open_file(next.file, next.handle);
+    save_message(result, !written);
+    $('save-message').focus();
   }
 
   // Runs one action at a time, with its progress line; the root element
-  // carries data-busy meanwhile and the actions are disabled.
+  // carries data-busy meanwhile and the actions are disabled. Afterwards the
+  // focus goes to state.focus_next, where the action set one.
   function action(fn, key) {
     return async (...args) => {
       if (document.documentElement.dataset.busy)
@@ -1152,13 +1282,11 @@
       } finally {
         if (generation === state.generation && document.documentElement.dataset.busy) {
           set_busy(false);
-          focus = setting_fields.find((f) => f.focus_after);
+          focus = state.focus_next;
         }
+        state.focus_next = null;
       }
-      if (focus) {
-        focus.focus_after = false;
-        focus.input.focus();
-      }
+      focus?.focus();
     };
   }
 
@@ -1166,18 +1294,19 @@
     for (const element of document.querySelectorAll('[data-text]'))
       element.textContent = texts[element.dataset.text];
     const input = $('data-file');
-    input.addEventListener('change', () => input.files[0] && open_file(input.files[0]));
+    input.addEventListener('change', () => input.files[0] && choose(input.files[0]));
     // Where the browser can write files, the chooser keeps the file's handle.
     if (window.showOpenFilePicker) {
       input.addEventListener('click', async (e) => {
         e.preventDefault();
         let handles;
         try {
-          handles = await window.showOpenFilePicker();
+          handles = await window.showOpenFilePicker({ types: [{ description: texts.chooser_description,
+            accept: { 'application/octet-stream': ['.DAT'] } }] });
         } catch {
           return;  // the owner cancelled the choice
         }
-        open_file(await handles[0].getFile(), handles[0]);
+        choose(await handles[0].getFile(), handles[0]);
       });
     }
     const drop = $('drop');
@@ -1198,13 +1327,13 @@
       const handle_promise = item?.getAsFileSystemHandle?.();
       const file = files[0];
       const handle = handle_promise ? await handle_promise.catch(() => null) : null;
-      open_file(file, handle?.kind === 'file' ? handle : null);
+      choose(file, handle?.kind === 'file' ? handle : null);
     });
     $('download-gpx').addEventListener('click', action(download_gpx, 'exporting'));
     $('download-track').addEventListener('click', action(download_track, 'exporting'));
     $('analyze').addEventListener('click', action(analyze, 'analyzing'));
     $('save').addEventListener('click', action(save, 'checking'));
-    $('backup').addEventListener('click', backup);
+    $('backup').addEventListener('click', action(backup, 'backing_up'));
     $('confirm').addEventListener('click', action(confirm_save, 'writing'));
     $('cancel').addEventListener('click', drop_pending_save);
     tool.start();

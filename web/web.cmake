@@ -5,7 +5,8 @@
 set(web_dir ${CMAKE_CURRENT_SOURCE_DIR}/web)
 set(web_inputs ${web_dir}/shell.html ${web_dir}/page.js)
 
-add_executable(trekdump_web src/cli/main.cc web/getopt_messages.cc web/track_gpx.cc)
+add_executable(trekdump_web src/cli/main.cc web/getopt_messages.cc web/track_gpx.cc
+  web/stored_values.cc)
 target_link_libraries(trekdump_web PRIVATE trekdump_core)
 set_target_properties(trekdump_web PROPERTIES
   OUTPUT_NAME trekdump SUFFIX .html LINK_DEPENDS "${web_inputs}")
@@ -13,15 +14,22 @@ set_target_properties(trekdump_web PROPERTIES
 # Worker where the browser allows one), the standard streams taken byte by
 # byte, the data file on the in-memory file system, the WebAssembly inside the
 # HTML file, getopt's diagnostics in the native tool's words, and the one
-# track's GPX for the page (track_gpx.cc).
+# track's GPX and the push log points' places for the page (track_gpx.cc),
+# the settings' stored values (stored_values.cc).
 target_link_options(trekdump_web PRIVATE
   -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=create_trekdump -sINVOKE_RUN=0
   -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker
   -sTOTAL_STACK=1MB -sINITIAL_MEMORY=2MB
   -sEXPORTED_RUNTIME_METHODS=callMain,ccall,FS
-  -sEXPORTED_FUNCTIONS=_main,_trekdump_track_gpx -sMINIFY_HTML=0
+  -sEXPORTED_FUNCTIONS=_main,_trekdump_track_gpx,_trekdump_push_points,_trekdump_stored_values -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${web_dir}/page.js)
+
+# The page's Content-Security-Policy gets the hashes of its script and style.
+find_program(NODE_EXECUTABLE node REQUIRED)
+set_property(TARGET trekdump_web APPEND PROPERTY LINK_DEPENDS ${web_dir}/csp.mjs)
+add_custom_command(TARGET trekdump_web POST_BUILD
+  COMMAND ${NODE_EXECUTABLE} ${web_dir}/csp.mjs $<TARGET_FILE:trekdump_web> VERBATIM)
 
 # Debian's emscripten runs its JavaScript tools with the system's Node.js,
 # which finds Debian's acorn only through NODE_PATH.

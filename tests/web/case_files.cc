@@ -20,6 +20,24 @@ datafile_builder export_log()
         .add_point(0x02, pack_time(2008, 8, 17, 7, 7, 8), -10000, -1, 0);
 }
 
+// Push log points whose times say nothing of their track: the second track's
+// clock runs backwards, the third repeats the first one's times.
+datafile_builder pushes_by_place()
+{
+    const std::uint32_t ten = pack_time(2008, 8, 17, 10, 0, 0);
+    const std::uint32_t nine = pack_time(2008, 8, 17, 9, 0, 0);
+    return datafile_builder()
+        .set_byte(layout::gps_mode.offset + 1, 0)
+        .add_point(0x01, ten, 476603000, 91758000, 398)
+        .add_point(0x02, ten + 5, 476603100, 91758100, 398)
+        .add_point(0x03, ten + 10, 476603200, 91758200, 398)
+        .add_point(0x02, nine, 476603300, 91758300, 398)
+        .add_point(0x02, nine - 5, 476603400, 91758400, 398)
+        .add_point(0x01, ten, 476603500, 91758500, 398)
+        .add_point(0x00, ten + 5, 476603600, 91758600, 398)
+        .add_end_marker();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -55,7 +73,23 @@ int main(int argc, char** argv)
         {"unknown_values", unknown_values},
         {"unknown_log_mode", unnormalised().set_byte(layout::log_mode.offset, 0)},
         // A password no text field can hold, for the page's untouched field.
-        {"password_cr", export_log().set_password("ab\rcd").add_end_marker()},
+        {"password_cr", export_log()
+                            .set_byte(layout::gps_mode.offset + 1, 0)
+                            .set_password("ab\rcd")
+                            .add_end_marker()},
+        {"pushes_by_place", pushes_by_place()},
+        // A track over the 180° meridian, northwards on its far side.
+        {"across_meridian", datafile_builder()
+                                .add_point(0x03, pack_time(2008, 8, 17, 6, 0, 0), 0, 1799000000, 0)
+                                .add_point(0x00, pack_time(2008, 8, 17, 6, 0, 5), 0, -1799000000, 0)
+                                .add_point(0x00, pack_time(2008, 8, 17, 6, 0, 10), 2000000,
+                                           -1799000000, 0)
+                                .add_end_marker()},
+        // A password the listing shows after a zone's "UTC", non-ASCII bytes.
+        {"stored_values", every_field_set()
+                              .set_byte(layout::gps_mode.offset + 1, 0)
+                              .set_password("UTCwander")
+                              .set_byte(layout::password.offset + 9, 0x81)},
     };
     for (const auto& f : files) {
         std::string path = std::string(argv[1]) + "/" + f.name + ".DAT";

@@ -11,6 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import util from 'node:util';
 import http from 'node:http';
+import { createRequire } from 'node:module';
 import { catch_downloads, launch } from './engines.mjs';
 
 const [native_build, page_html, case_folder] = process.argv.slice(2, 5).map((p) => path.resolve(p));
@@ -212,6 +213,13 @@ async function test_engine(engine, url) {
   await engine.evaluate(install_helpers);
   await catch_downloads(engine);
   const t = (fn, ...args) => engine.evaluate(fn, ...args);
+  // axe-core's serious and critical findings in the page's present state.
+  const axe_findings = async () => {
+    await engine.page.evaluate(fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8'));
+    return t(async () => (await window.axe.run()).violations.filter((v) => ['serious', 'critical'].includes(v.impact))
+      .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
+  };
+  const first_screen = engine.name === 'chromium' ? await axe_findings() : [];
   const open = async (name, bytes) => {
     await t((n, b) => window.test.open(n, b), name, b64(bytes));
     await t(() => window.test.idle());
@@ -355,9 +363,127 @@ async function test_engine(engine, url) {
 
   await check(engine, 'messages name the chosen file; two files dropped open none', async () => {
     await open('-short.dat', image('short'));
-    assert.equal(await text('#message'), native(['./-short.dat'], { '-short.dat': image('short') }).stderr.toString());
+    assert.equal(await text('#message'), native(['--', '-short.dat'], { '-short.dat': image('short') }).stderr.toString());
     await t((b) => window.test.drop([['a.DAT', b], ['b.DAT', b]]), b64(sample));
     assert.match(await text('#message'), /one file at a time/);
+  });
+
+  // Any name is the data file, never an option; a file that does not look
+  // like one says why and takes two confirmations before its download.
+  const jpeg = Buffer.concat([Buffer.from([0xff, 0xd8, 0xff, 0xe0]), Buffer.alloc(6000, 0x41)]);
+  const no_record = Buffer.concat([sample.subarray(0, 4096), Buffer.from([0xff])]);
+  for (const [name, bytes, warning] of [['-copy.DAT', sample], ['--conf', sample], ['-', sample],
+    ['photo.jpg', jpeg, /look like the logger's data file: its configuration block holds values outside the known sets \(unknown value '255' at offset 0x00000000, /],
+    ['NVPIPE.DAT', no_record, /look like the logger's data file: its log holds no valid record\./]]) {
+    await check(engine, `'${name}' opens as the data file${warning ? ' with a warning' : ''} and saves`, async () => {
+      await open(name, bytes);
+      const files = { 'NVPIPE.DAT': bytes };
+      assert.equal(await text('#listing'), iconv(native(['--conf', 'NVPIPE.DAT'], files).stdout));
+      if (warning)
+        assert.match(await text('#message'), warning);
+      else
+        assert.equal(await text('#message'), '');
+      await save({ 'set-contrast': '210' });
+      if (warning)
+        assert.deepEqual(await confirm(), []);
+      assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT',
+        bytes: b64(native(['--set-contrast=210', 'NVPIPE.DAT'], files).file('NVPIPE.DAT')) }]);
+    });
+  }
+
+  await check(engine, 'push log points belong to the track that holds them, whatever their times', async () => {
+    await open('NVPIPE.DAT', image('pushes_by_place'));
+    const counts = await t(() => [...document.querySelectorAll('#tracks tbody tr')].map((r) => r.cells[6].textContent));
+    assert.deepEqual(counts, ['1', '3', '0']);
+    const gpx = native(['--read', 'NVPIPE.DAT'], { 'NVPIPE.DAT': image('pushes_by_place') }).stdout.toString();
+    const waypoints = gpx.match(/<wpt [^]*?<\/wpt>\n/g);
+    for (const [row, own] of [[1, waypoints.slice(1, 4)], [2, []]]) {
+      await t((i) => document.querySelectorAll('#tracks tbody tr')[i].click(), row);
+      await t(() => window.test.click('#download-track'));
+      const [track] = await downloads();
+      const body = Buffer.from(track.bytes, 'base64').toString();
+      assert.deepEqual(body.match(/<wpt [^]*?<\/wpt>\n/g) ?? [], own);
+    }
+  });
+
+  // The fields start from the block's stored values; typed text comes back
+  // in messages as typed.
+  await check(engine, 'every field holds the value stored in the block', async () => {
+    await open('NVPIPE.DAT', image('stored_values'));
+    const values = await t(() => Object.fromEntries([...document.querySelectorAll('#settings [name]')]
+      .map((f) => [f.name, f.type === 'checkbox' ? f.checked : f.value])));
+    const expected = { 'set-password': 'UTCwanderü', 'set-device-zone': '-3:30', 'set-pdop-mask': '6.5',
+      'set-tdop-mask': '12.3', 'set-log-mode': 'user', 'set-userdefined-log-mode': 'mixed',
+      'set-fix-mode': '3d', 'set-gps-mode': 'fast', 'set-system-unit': 'imperial', 'set-contrast': '7',
+      'set-2d-fix-altitude': '1800000', 'clear-memory': true, 'set-sbas': false, 'set-shake-mode': false };
+    assert.deepEqual(Object.fromEntries(Object.keys(expected).map((k) => [k, values[k]])), expected);
+    // Passed back unchanged, every value of the sample leaves its block as it is.
+    await open('NVPIPE.DAT', sample);
+    await t(() => window.test.edit(Object.fromEntries([...document.querySelectorAll('#settings [name]')]
+      .map((f) => [f.name, f.type === 'checkbox' ? f.checked : f.value]))));
+    await save({});
+    assert.equal(await text('#changes-lines'), '');
+    assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(native(['NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
+  });
+
+  for (const [name, typed] of [['set-contrast', '\u00a0200'], ['set-contrast', '２００'], ['set-password', 'Müller']]) {
+    await check(engine, `${name} typed as '${typed}' is shown as typed`, async () => {
+      await open('NVPIPE.DAT', sample);
+      await save({ [name]: typed });
+      const expected = native([`--${name}=${typed}`, '--conf', 'NVPIPE.DAT']);
+      if (expected.status)
+        assert.equal(await text('#save-message'), expected.stderr.toString());
+      else
+        assert.match(await text('#changes-lines'), new RegExp(`→  Passwort: ${typed}$`));
+    });
+  }
+
+  // The owners' view: keyboard and focus in every engine, axe-core in Chromium
+  // on each state the page can be in.
+  await check(engine, 'one Tab stop for the tracks, focus to the confirmation and the result', async () => {
+    const findings = [...first_screen];
+    const axe = async (state) => {
+      if (engine.name === 'chromium')
+        findings.push(...(await axe_findings()).map((f) => `${state}: ${f}`));
+    };
+    await open('NVPIPE.DAT', image('export_log'));
+    await axe('opened');
+    const keys = await t(() => {
+      const rows = [...document.querySelectorAll('#tracks tbody tr')];
+      const stops = rows.filter((r) => r.tabIndex === 0).length;
+      rows[0].focus();
+      for (const key of ['ArrowDown', 'End', 'ArrowUp'])
+        document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key, bubbles: true }));
+      return [stops, rows.indexOf(document.activeElement), rows.filter((r) => r.tabIndex === 0).length];
+    });
+    assert.deepEqual(keys, [1, 1, 1]);
+    await t(() => window.test.click('#analyze'));
+    await t(() => window.test.idle());
+    await axe('analysed');
+    await save({ 'set-contrast': '99' });
+    await axe('rejected');
+    await open('NVPIPE.DAT', sample);
+    await save({ 'set-contrast': '210' });
+    await axe('changes shown');
+    assert.equal(await t(() => document.activeElement.id), 'changes');
+    await confirm();
+    await axe('saved');
+    assert.equal(await t(() => document.activeElement.id), 'save-message');
+    assert.deepEqual(findings, []);
+  });
+
+  await check(engine, 'a track across the 180° meridian is drawn unbroken', async () => {
+    await open('NVPIPE.DAT', image('across_meridian'));
+    const rows = await t(() => {
+      const c = document.querySelector('#drawing');
+      const rgba = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      const painted = new Set();
+      for (let i = 0; i < rgba.length; i += 4)
+        if (rgba[i + 3])
+          painted.add(Math.floor(i / 4 / c.width));
+      return painted.size;
+    });
+    assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
   });
 
   await check(engine, 'at 375 px wide nothing lies off-screen', async () => {
@@ -398,6 +524,12 @@ async function test_write_back(engine) {
           const bytes = new Uint8Array(await (await handle.getFile()).arrayBuffer());
           return btoa(Array.from(bytes, (x) => String.fromCharCode(x)).join(''));
         };
+        // Another handle on the same file, as another tab would hold.
+        window.write_device = async (bytes) => {
+          const w = await (await root.getFileHandle('NVPIPE.DAT')).createWritable();
+          await w.write(bytes);
+          await w.close();
+        };
         window.test.click('#data-file');
         await window.test.idle();
         window.test.edit({ 'set-contrast': '210' });
@@ -417,6 +549,61 @@ async function test_write_back(engine) {
       assert.equal(await t(() => window.test.text('#listing')),
         iconv(native(['--set-contrast=210', '--conf', 'NVPIPE.DAT']).stdout));
     });
+
+    // The file changed through another handle after it was opened (before or
+    // after the backup): nothing is written and the other change stays.
+    const contrast_230 = (bytes) => Uint8Array.from(bytes, (b, i) => (i === 12 ? 230 : b));
+    const grown = (bytes) => Buffer.concat([bytes, Buffer.alloc(16, 1)]);
+    for (const [what, change, before_backup] of [['another save', contrast_230, false],
+      ['a log that grew', grown, false], ['another save before the backup', contrast_230, true]]) {
+      await check(engine, `write-back after ${what}: nothing written`, async () => {
+        const changed = Buffer.from(change(sample));
+        const state = await t(async (b, changed, before_backup) => {
+          const decode = (x) => Uint8Array.from(atob(x), (c) => c.charCodeAt(0));
+          await window.write_device(decode(b));
+          window.test.click('#data-file');
+          await window.test.idle();
+          window.test.edit({ 'set-contrast': '210' });
+          window.test.click('#save');
+          await window.test.idle();
+          if (before_backup)
+            await window.write_device(decode(changed));
+          window.test.click('#backup');
+          await window.test.idle();
+          if (!before_backup)
+            await window.write_device(decode(changed));
+          window.test.click('#confirm');
+          await window.test.idle();
+          return [document.querySelector('#confirm').disabled, window.test.text('#save-message')];
+        }, b64(sample), b64(changed), before_backup);
+        assert.deepEqual(state, before_backup
+          ? [true, 'The backup of NVPIPE.DAT could not be made: NVPIPE.DAT was changed since it was opened: open it again before saving. Nothing can be written without it.']
+          : [false, 'NVPIPE.DAT was changed since it was opened: open it again before saving.']);
+        assert.equal(await t(() => window.read_device()), b64(changed));
+        await t(() => window.test.downloads());
+      });
+    }
+
+    await check(engine, 'a file chosen during the write is opened after it', async () => {
+      const message = await t(async (b, other) => {
+        await window.write_device(Uint8Array.from(atob(b), (c) => c.charCodeAt(0)));
+        window.test.click('#data-file');
+        await window.test.idle();
+        window.test.edit({ 'set-contrast': '210' });
+        window.test.click('#save');
+        await window.test.idle();
+        window.test.click('#backup');
+        await window.test.idle();
+        window.test.click('#confirm');
+        window.test.open('other.DAT', other);
+        await window.test.idle();
+        return window.test.text('#save-message');
+      }, b64(sample), b64(image('two_points')));
+      assert.match(message, /^Written into NVPIPE\.DAT and read back/);
+      assert.equal(await t(() => window.read_device()), b64(native(['--set-contrast=210', 'NVPIPE.DAT']).file('NVPIPE.DAT')));
+      assert.equal(await t(() => window.test.text('#listing')),
+        iconv(native(['--conf', 'NVPIPE.DAT'], { 'NVPIPE.DAT': image('two_points') }).stdout));
+    });
   } finally {
     server.close();
   }
@@ -433,6 +620,9 @@ try {
       await test_engine(engine, `file://${page_html}`);
       await check(engine, 'the tool runs in a worker; nothing loaded from outside, no error', async () => {
         assert.equal(await engine.evaluate(() => window.trekdump.runs_in), 'worker');
+        // The page's policy refuses every connection, even to data: and blob: URLs.
+        assert.deepEqual(await engine.evaluate(() => Promise.all(['data:,x', URL.createObjectURL(new Blob(['x']))]
+          .map((url) => fetch(url).then(() => 'fetched', () => 'refused')))), ['refused', 'refused']);
         assert.deepEqual(requests.filter((url) => !/^(file|data|blob):/.test(url)), []);
         assert.deepEqual(engine.errors, []);
       });
