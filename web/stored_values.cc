@@ -122,7 +122,7 @@ const struct {
 
 const char* option_of(int code)
 {
-    for (const struct option* o = long_options; o->name; ++o)
+    for (const struct option* o = long_options.data(); o->name; ++o)
         if (o->val == code)
             return o->name;
     return nullptr;
