@@ -44,8 +44,6 @@
     progress: {
       reading: (name) => `Opening ${name}: reading the file…`,
       running: (name) => `Opening ${name}: the tool lists the settings and exports the log…`,
-      points: (name, count) => `Opening ${name}: ${count.toLocaleString('en')} points read…`,
-      learning: (name) => `Opening ${name}: learning the settings' values…`,
       exporting: (name) => `Preparing the GPX of ${name}…`,
       analyzing: (name) => `Checking ${name} for unknown values…`,
       checking: (name) => `Checking the changes to ${name}…`,
@@ -130,9 +128,6 @@
   const block_size = 1024;
   // The largest GPX document the page offers as a download.
   const gpx_size_limit = 1024 * 1024 * 1024;
-  // At most this many points are kept for the drawing; beyond, every second,
-  // fourth, ... point is.
-  const drawing_points = 1 << 21;
 
   // ---------------------------------------------------------------------
   // The tool: module instances on one compiled module (worker or page).
@@ -168,17 +163,18 @@
       fs.mkdir('/out');
       for (const [name, bytes] of Object.entries(files))
         fs.writeFile(`${folder}/${name}`, bytes);
-      for (const [path, sink] of Object.entries(sinks)) {
-        fs.writeFile(path, new Uint8Array(0));
-        const node = fs.lookupPath(path).node;
-        node.stream_ops = Object.assign({}, node.stream_ops, {
-          write: (stream, heap, offset, length) => {
-            // A view of the module's memory, valid during the call only.
-            sink(new Uint8Array(heap.buffer, heap.byteOffset + offset, length));
-            return length;
-          },
-        });
-      }
+      // Each sink is a device: the tool writes into it as it is, where it
+      // would replace a regular file at the end of the run.
+      Object.values(sinks).forEach((sink, i) => fs.registerDevice(fs.makedev(64, i), {
+        open: () => {},
+        close: () => {},
+        write: (stream, heap, offset, length) => {
+          // A view of the module's memory, valid during the call only.
+          sink(new Uint8Array(heap.buffer, heap.byteOffset + offset, length));
+          return length;
+        },
+      }));
+      Object.keys(sinks).forEach((path, i) => fs.mkdev(path, fs.makedev(64, i)));
       fs.chdir(folder);
       const returned = call ? call(module) : module.callMain(args.map(String));
       const out_files = {};
@@ -219,38 +215,29 @@
           progress('reading');
           opened = { bytes: new Uint8Array(message.bytes) };
           progress('running');
-          const scan = gpx_scanner((count) => progress('points', count));
+          // The export is written only to learn its size.
+          let size = 0;
           const r = await run(['--conf', `--read=${gpx_path}`, data_name],
-            { [data_name]: opened.bytes }, { [gpx_path]: scan.feed }, false);
+            { [data_name]: opened.bytes }, { [gpx_path]: (chunk) => { size += chunk.length; } }, false);
           if (r.status !== 0)
             return { ...r, scan: null };
-          const pushes = await call_export('trekdump_push_points', false);
-          const stored = await call_export('trekdump_stored_values', true);
+          const scan = { ...read_tracks(await call_export('trekdump_tracks', false)), size };
+          const settings = JSON.parse(cp850(await call_export('trekdump_settings', true)));
           const check = await run(['--analyze', data_name], resolve_files({ [data_name]: 'block' }));
-          return { ...r, scan: scan.finish(new Uint32Array(pushes.buffer)), stored,
-            unknown_values: check.stdout };
+          return { ...r, scan, settings, unknown_values: check.stdout };
         }
         case 'gpx': {
-          const collect = gpx_collector(message.ranges);
+          const collect = gpx_collector();
           const r = await run([`--read=${gpx_path}`, data_name], { [data_name]: opened.bytes },
             { [gpx_path]: collect.feed }, false);
           if (r.status !== 0)
             throw new Error(cp850(r.stderr));
           return collect.finish();
         }
-        case 'track_header': {
-          // The track's own document, of which the header is kept.
-          const kept = [];
-          let size = 0;
-          const keep = (chunk) => {
-            if (size < 4096)
-              kept.push(chunk.slice(0, 4096 - size));
-            size += chunk.length;
-          };
-          await call_export('trekdump_track_gpx', false, [message.first, message.count], keep);
-          const header = latin1(concat(kept));
-          const end = header.indexOf('</metadata>\n');
-          return new Uint8Array(Array.from(header.slice(0, end + 12), (ch) => ch.charCodeAt(0)));
+        case 'track': {
+          const collect = gpx_collector();
+          await call_export('trekdump_track_gpx', false, [message.first, message.count], collect.feed);
+          return collect.finish();
         }
       }
       throw new Error(`unknown operation ${message.op}`);
@@ -290,37 +277,20 @@
     return text;
   }
 
-  // Keeps the bytes of the document within ranges (ascending [from, to)
-  // offsets; all of it without ranges) as a Blob, handed over in large parts,
-  // which the browser may hold outside the page.
-  function gpx_collector(ranges) {
+  // Keeps the document as a Blob, handed over in large parts, which the
+  // browser may hold outside the page.
+  function gpx_collector() {
     const parts = [];
     let pending = [];
     let pending_size = 0;
-    let at = 0;
-    let next = 0;
-    function keep(bytes) {
-      pending.push(bytes);
+    function feed(bytes) {
+      pending.push(bytes.slice());
       pending_size += bytes.length;
       if (pending_size >= 16 << 20) {
         parts.push(new Blob(pending));
         pending = [];
         pending_size = 0;
       }
-    }
-    function feed(chunk) {
-      const end = at + chunk.length;
-      if (!ranges) {
-        keep(chunk.slice());
-      } else {
-        for (; next < ranges.length && ranges[next][0] < end; ++next) {
-          const [from, to] = ranges[next];
-          keep(chunk.slice(Math.max(from, at) - at, Math.min(to, end) - at));
-          if (to > end)
-            break;
-        }
-      }
-      at = end;
     }
     const finish = () => new Blob([...parts, ...pending], { type: 'application/gpx+xml' });
     return { feed, finish };
@@ -336,200 +306,16 @@
     return all;
   }
 
-  const latin1 = (bytes) => {
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 8192)
-      text += String.fromCharCode.apply(null, bytes.subarray(i, i + 8192));
-    return text;
-  };
-
-  // Reads the tool's GPX document as it is written, line by line, without
-  // holding it: the points, the tracks as the tool divided them (their first
-  // point, points, times, length and byte range), the push log points (byte
-  // range, position) and the coordinates for the drawing. The downloads
-  // run the export again and keep the byte ranges they need.
-  function gpx_scanner(report_points) {
-    const tracks = [];
-    const wpt_offsets = [];
-    const wpt_xy = [];
-    let drawing = new Float32Array(2 * drawing_points);
-    let stride = 1;
-    let stored = 0;
-    let points = 0;
-    let track = null;
-    let in_wpt = false;
-    let first_time = null;
-    let last_time = null;
-    let prev_lat = 0;
-    let prev_lon = 0;
-    let wpt_end = 0;
-    let gpx_end = 0;
-    let carry = null;
-    let base = 0;  // the document offset of the first byte of the lines read
-    let total = 0;
-    let cursor = 0;
-
-    // A coordinate's text ("-9.1758514") as the stored integer; cursor ends
-    // on the closing quote.
-    function coordinate(b, i) {
-      let negative = false;
-      if (b[i] === 45) {
-        negative = true;
-        ++i;
-      }
-      let value = 0;
-      for (let c = b[i]; c !== 34; c = b[++i])
-        if (c !== 46)
-          value = value * 10 + (c - 48);
-      cursor = i;
-      return negative ? -value : value;
-    }
-
-    // "<time>2008-08-17T06:12:05Z</time>" as the number 20080817061205.
-    function time(b, s) {
-      let t = 0;
-      for (let i = s + 6; i < s + 25; ++i) {
-        const c = b[i];
-        if (c >= 48 && c <= 57)
-          t = t * 10 + (c - 48);
-      }
-      return t;
-    }
-
-    const radians = Math.PI / 180 / 1e7;
-    function kilometres(lat1, lon1, lat2, lon2) {
-      const a = Math.sin((lat2 - lat1) * radians / 2) ** 2 +
-        Math.cos(lat1 * radians) * Math.cos(lat2 * radians) * Math.sin((lon2 - lon1) * radians / 2) ** 2;
-      return 2 * 6371.0088 * Math.asin(Math.min(1, Math.sqrt(a)));
-    }
-
-    function store(lat, lon) {
-      if (stored === drawing_points) {
-        for (let i = 0; i < drawing_points / 2; ++i) {
-          drawing[2 * i] = drawing[4 * i];
-          drawing[2 * i + 1] = drawing[4 * i + 1];
-        }
-        stored = drawing_points / 2;
-        stride *= 2;
-      }
-      if ((points - 1) % stride === 0) {
-        // Across the 180° meridian the longitude goes on past ±180, so that
-        // the line does not cross the whole map.
-        const x = lon / 1e7;
-        drawing[2 * stored] = stored ? x + 360 * Math.round((drawing[2 * stored - 2] - x) / 360) : x;
-        drawing[2 * stored + 1] = lat / 1e7;
-        ++stored;
-      }
-    }
-
-    function line(b, s, e) {
-      if (b[s] !== 60)  // '<'
-        return;
-      const c1 = b[s + 1];
-      if (c1 === 116) {  // <t...
-        if (b[s + 2] === 105) {  // <time>
-          const t = time(b, s);
-          if (!in_wpt && track) {
-            if (track.count === 1)
-              track.start = t;
-            track.end = t;
-            first_time ??= t;
-            last_time = t;
-          }
-        } else if (b[s + 4] === 112 && track) {  // <trkpt lat="
-          const lat = coordinate(b, s + 12);
-          const lon = coordinate(b, cursor + 7);
-          ++points;
-          if (++track.count > 1)
-            track.km += kilometres(prev_lat, prev_lon, lat, lon);
-          prev_lat = lat;
-          prev_lon = lon;
-          store(lat, lon);
-          if (points % 100000 === 0)
-            report_points(points);
-        } else if (b[s + 4] === 62) {  // <trk>
-          if (!tracks.length)
-            wpt_end = base + s;
-          track = { number: tracks.length + 1, first: points, count: 0, start: null, end: null,
-            km: 0, from: base + s, to: 0 };
-          tracks.push(track);
-        }
-      } else if (c1 === 119) {  // <wpt lat="
-        in_wpt = true;
-        wpt_offsets.push(base + s);
-        const lat = coordinate(b, s + 10);
-        wpt_xy.push(coordinate(b, cursor + 7) / 1e7, lat / 1e7);
-      } else if (c1 === 47) {  // </...
-        if (b[s + 2] === 116 && b[s + 5] === 62) {  // </trk>
-          track.to = base + e;
-        } else if (b[s + 2] === 119) {  // </wpt>
-          in_wpt = false;
-          wpt_end = base + e;
-        } else if (b[s + 2] === 103) {  // </gpx>
-          gpx_end = base + s;
-          if (!tracks.length)
-            wpt_end = base + s;
-        }
-      }
-    }
-
-    // Lines in the chunk (a view of the module's memory) are read where they
-    // stand; only a line cut at the chunk's end is copied and joined.
-    function feed(chunk) {
-      const chunk_start = total;
-      total += chunk.length;
-      let s = 0;
-      if (carry) {
-        const nl = chunk.indexOf(10);
-        if (nl < 0) {
-          carry = concat([carry, chunk]);
-          return;
-        }
-        base = chunk_start - carry.length;
-        const joined = concat([carry, chunk.subarray(0, nl + 1)]);
-        line(joined, 0, joined.length);
-        s = nl + 1;
-      }
-      base = chunk_start;
-      for (let nl = chunk.indexOf(10, s); nl >= 0; nl = chunk.indexOf(10, s)) {
-        line(chunk, s, nl + 1);
-        s = nl + 1;
-      }
-      carry = s < chunk.length ? chunk.slice(s) : null;
-    }
-
-    // push_points: the place in the log of each push log point (the n-th is
-    // the n-th waypoint). Each belongs to the track that holds its place:
-    // push_from and push_to number the track's waypoints.
-    function finish(push_points) {
-      if (push_points.length !== wpt_offsets.length)
-        throw new Error('the push log points of the log and of the export differ');
-      const below = (index) => {
-        let lo = 0;
-        let hi = push_points.length;
-        while (lo < hi) {
-          const mid = (lo + hi) >> 1;
-          if (push_points[mid] < index)
-            lo = mid + 1;
-          else
-            hi = mid;
-        }
-        return lo;
-      };
-      for (const t of tracks) {
-        t.push_from = below(t.first);
-        t.push_to = below(t.first + t.count);
-        t.pushes = t.push_to - t.push_from;
-      }
-      return {
-        points, tracks, first_time, last_time, size: total, pushes: wpt_offsets.length,
-        wpt_offsets: Float64Array.from(wpt_offsets),
-        wpt_end, gpx_end, wpt_xy: Float32Array.from(wpt_xy),
-        drawing: drawing.slice(0, 2 * stored), stride,
-      };
-    }
-
-    return { feed, finish };
+  // What trekdump_tracks wrote (engine.cc): the sizes, the summary's JSON,
+  // the drawing's path and the push log points' positions.
+  function read_tracks(bytes) {
+    const [json_size, path_size, push_size] = new Uint32Array(bytes.buffer, bytes.byteOffset, 3);
+    const floats = (from, count) => new Float32Array(bytes.buffer.slice(from, from + 4 * count));
+    const summary = JSON.parse(new TextDecoder().decode(bytes.subarray(12, 12 + json_size)));
+    for (const t of summary.tracks)
+      t.pushes = t.push_to - t.push_from;
+    return { ...summary, pushes: push_size / 2, drawing: floats(bytes.byteOffset + 12 + json_size, path_size),
+      wpt_xy: floats(bytes.byteOffset + 12 + json_size + 4 * path_size, push_size) };
   }
 
   // The WebAssembly module embedded in the script's text.
@@ -655,9 +441,6 @@
   const setting_fields = Object.entries(texts.fields).map(([name, label]) =>
     ({ name, label }));
 
-  // A value no option accepts (beyond every range, no keyword, no letter):
-  // the tool answers it with the option's valid values.
-  const probe_value = '-2147483649';
 
   // What the page holds for the file last chosen. A new opening starts a new
   // generation; work of an older one is dropped when it returns.
@@ -665,7 +448,7 @@
   // meanwhile waits in queued.
   const state = { generation: 0, name: '', file: null, handle: null, block: null, size: 0,
     suspect: '', scan: null, listing: '', selected: null, pending_save: null,
-    valid_values_known: false, writing: false, queued: null, focus_next: null };
+    writing: false, queued: null, focus_next: null };
 
   class Stale extends Error {}
   const check_current = (generation) => {
@@ -720,25 +503,12 @@
     setTimeout(() => URL.revokeObjectURL(link.href), 60000);
   }
 
-  const pad = (n, width = 2) => String(n).padStart(width, '0');
-  // A scanned time (20080817061205) as "2008-08-17 06:12:05".
-  function show_time(t) {
-    if (t === null)
-      return texts.no_time;
-    const d = String(t).padStart(14, '0');
-    return `${d.slice(0, 4)}-${d.slice(4, 6)}-${d.slice(6, 8)} ${d.slice(8, 10)}:${d.slice(10, 12)}:${d.slice(12)}`;
-  }
-  function seconds(t) {
-    const d = String(t).padStart(14, '0');
-    const part = (from, to) => Number(d.slice(from, to));
-    return Date.UTC(part(0, 4), part(4, 6) - 1, part(6, 8), part(8, 10), part(10, 12), part(12)) / 1000;
-  }
+  const pad = (n) => String(n).padStart(2, '0');
+  // A time as the engine gives it ("2008-08-17 06:12:05"), or none.
+  const show_time = (t) => t ?? texts.no_time;
   function duration(track) {
-    if (track.start === null)
-      return texts.no_time;
-    const s = seconds(track.end) - seconds(track.start);
-    const a = Math.abs(s);
-    return `${s < 0 ? '-' : ''}${Math.floor(a / 3600)}:${pad(Math.floor(a / 60) % 60)}:${pad(a % 60)}`;
+    const a = Math.abs(track.seconds);
+    return `${track.seconds < 0 ? '-' : ''}${Math.floor(a / 3600)}:${pad(Math.floor(a / 60) % 60)}:${pad(a % 60)}`;
   }
 
   function show_summary(scan) {
@@ -879,40 +649,22 @@
     draw();
   }
 
-  // What each option accepts, in the tool's words: a range "low-high", a
-  // list of words, another form (the zone), or anything (null).
-  async function learn_valid_values(generation) {
-    for (const field of setting_fields) {
-      const r = await run([`--${field.name}=${probe_value}`, data_name], { [data_name]: 'block' });
-      check_current(generation);
-      const second_line = cp850(r.stderr).split('\n')[1] ?? '';
-      field.valid = r.status ? second_line.replace(/^valid values: /, '') : null;
-      const range = /^(-?\d+(?:\.\d+)?)-(-?\d+(?:\.\d+)?)$/.exec(field.valid ?? '');
-      field.range = range && { min: range[1], max: range[2] };
-      field.words = !range && field.valid?.includes(', ') ? field.valid.split(', ') : null;
-    }
-    state.valid_values_known = true;
-  }
-
-  // Each field holds the value stored in the block, as the tool's own code
-  // reads it (stored_values.cc): "option=value" records, each ended by a NUL.
-  // A word field whose stored value no word stores starts empty.
-  function prefill(stored) {
-    const values = {};
-    for (const record of cp850(stored).split('\0')) {
-      const equals = record.indexOf('=');
-      values[record.slice(0, equals)] = record.slice(equals + 1);
-    }
+  // What each option accepts and the value stored in the block, as the
+  // engine reads them from the tool's option table (trekdump_settings): the
+  // valid values, a number's range, the listed words. A word field whose
+  // stored value no word stores starts empty.
+  function learn_settings(settings) {
+    const by_name = new Map(settings.map((s) => [s.name, s]));
     for (const f of setting_fields) {
-      const value = values[f.name] ?? '';
-      f.initial = !f.words || f.words.includes(value) ? value : '';
+      const s = by_name.get(f.name);
+      Object.assign(f, { kind: s.kind, valid: s.valid, range: s.range, words: s.words,
+        initial: s.value });
     }
   }
 
-  // A switch for the words on/off or yes/no, when the file's value is one of them.
-  const switch_pairs = [['on', 'off'], ['yes', 'no']];
-  const switch_words = (f) => f.words?.length === 2 && f.initial &&
-    switch_pairs.find((pair) => pair.every((word) => f.words.includes(word)));
+  // A switch for a setting that is on or off (yes or no), when the file's
+  // value is one of its words.
+  const switch_words = (f) => (f.kind === 'on_off' || f.kind === 'yes_no') && f.initial && f.words;
 
   // The field's control. Numbers are text fields: what the user types reaches
   // the tool as typed, and the tool judges it.
@@ -1026,10 +778,7 @@
       $('analysis').hidden = true;
       $('opened').hidden = false;
       show_tracks(r.scan);
-      show_progress('learning');
-      if (!state.valid_values_known)
-        await learn_valid_values(generation);
-      prefill(r.stored);
+      learn_settings(r.settings);
       build_form();
     } catch (e) {
       if (e instanceof Stale || e instanceof Superseded)
@@ -1059,20 +808,11 @@
     offer(await tool.call({ op: 'gpx' }), 'tracks.gpx');
   }
 
-  // The track alone: the header of the tool's document for its points (the
-  // track's bounds), then, cut from the whole export, the push log points
-  // recorded in it, the track and the document's end.
+  // The track alone, as the engine writes it: its bounds, the push log
+  // points recorded in it and the track, numbered as in the whole export.
   async function download_track() {
-    const scan = state.scan;
     const t = state.selected;
-    const header = await tool.call({ op: 'track_header', first: t.first, count: t.count });
-    const ranges = [];
-    const offset = (i) => (i < scan.pushes ? scan.wpt_offsets[i] : scan.wpt_end);
-    if (t.pushes)
-      ranges.push([offset(t.push_from), offset(t.push_to)]);
-    ranges.push([t.from, t.to], [scan.gpx_end, scan.size]);
-    const rest = await tool.call({ op: 'gpx', ranges });
-    offer(new Blob([header, rest], { type: 'application/gpx+xml' }), `track-${t.number}.gpx`);
+    offer(await tool.call({ op: 'track', first: t.first, count: t.count }), `track-${t.number}.gpx`);
   }
 
   async function analyze() {

@@ -5,23 +5,22 @@
 set(web_dir ${CMAKE_CURRENT_SOURCE_DIR}/web)
 set(web_inputs ${web_dir}/shell.html ${web_dir}/page.js)
 
-add_executable(trekdump_web src/cli/main.cc web/getopt_messages.cc web/track_gpx.cc
-  web/stored_values.cc)
+add_executable(trekdump_web src/cli/main.cc web/getopt_messages.cc web/engine.cc)
 target_link_libraries(trekdump_web PRIVATE trekdump_core)
 set_target_properties(trekdump_web PROPERTIES
   OUTPUT_NAME trekdump SUFFIX .html LINK_DEPENDS "${web_inputs}")
 # One module instance per run (MODULARIZE, main called by the page, in a Web
 # Worker where the browser allows one), the standard streams taken byte by
 # byte, the data file on the in-memory file system, the WebAssembly inside the
-# HTML file, getopt's diagnostics in the native tool's words, and the one
-# track's GPX and the push log points' places for the page (track_gpx.cc),
-# the settings' stored values (stored_values.cc).
+# HTML file, getopt's diagnostics in the native tool's words, and what the
+# page learns from the engine: the settings, the tracks and one track's GPX
+# (engine.cc).
 target_link_options(trekdump_web PRIVATE
   -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=create_trekdump -sINVOKE_RUN=0
   -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker
   -sTOTAL_STACK=1MB -sINITIAL_MEMORY=2MB
   -sEXPORTED_RUNTIME_METHODS=callMain,ccall,FS
-  -sEXPORTED_FUNCTIONS=_main,_trekdump_track_gpx,_trekdump_push_points,_trekdump_stored_values -sMINIFY_HTML=0
+  -sEXPORTED_FUNCTIONS=_main,_trekdump_settings,_trekdump_tracks,_trekdump_track_gpx -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${web_dir}/page.js)
 
