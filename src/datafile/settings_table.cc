@@ -135,10 +135,6 @@ const option_row* find_option(int code)
     return nullptr;
 }
 
-namespace {
-
-// A bound as the options name it: tenths with one decimal, a zone as
-// [-]hh:mm (hundredths of an hour), anything else as the number.
 std::string bound(const option_row& row, std::int32_t value)
 {
     auto two_digits = [](std::int32_t n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); };
@@ -150,8 +146,6 @@ std::string bound(const option_row& row, std::int32_t value)
         return sign + two_digits(size / 100) + ":" + two_digits(size % 100 * 60 / 100);
     return std::to_string(value);
 }
-
-}  // namespace
 
 std::string valid_values(const option_row& row)
 {

@@ -116,6 +116,10 @@ extern const option_row option_table[option_count];
 // The row of the option with this code, or nullptr.
 const option_row* find_option(int code);
 
+// A value as the option's texts name it: tenths with one decimal, a zone as
+// [-]hh:mm (hundredths of an hour), anything else as the number.
+std::string bound(const option_row& row, std::int32_t value);
+
 // The second line of a rejected value, "valid values: ...\n", or "" for an
 // option that names none.
 std::string valid_values(const option_row& row);

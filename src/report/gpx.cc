@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 
 #include "datafile/layout.h"
 #include "version.h"
@@ -227,7 +228,7 @@ struct bounds {
     std::int32_t min_lon = 1800000000, max_lon = -1800000000;
 };
 
-bounds bounds_of(const std::vector<track_point>& points)
+bounds bounds_of(std::span<const track_point> points)
 {
     bounds b;
     for (const track_point& point : points) {
@@ -245,7 +246,7 @@ bounds bounds_of(const std::vector<track_point>& points)
 
 // The declaration, the root start tag and the metadata. An empty log has no
 // bounds: the accumulators' start values lie outside the valid ranges.
-void write_header(document_buffer& out, const std::vector<track_point>& points)
+void write_header(document_buffer& out, std::span<const track_point> points)
 {
     char* p = out.room();
     p = put(p, declaration);
@@ -266,10 +267,11 @@ void write_header(document_buffer& out, const std::vector<track_point>& points)
     out.filled_to(put(p, metadata_end));
 }
 
-// Every push log point as a waypoint, numbered from 1.
-void write_waypoints(document_buffer& out, const std::vector<track_point>& points)
+// Every push log point as a waypoint, numbered on from before + 1.
+void write_waypoints(document_buffer& out, std::span<const track_point> points,
+                     std::uint64_t before = 0)
 {
-    std::uint64_t count = 0;
+    std::uint64_t count = before;
     for (const track_point& point : points) {
         if (!(point.flags & layout::flag_push_point))
             continue;
@@ -285,14 +287,16 @@ void write_waypoints(document_buffer& out, const std::vector<track_point>& point
 
 // Every point in its track, one segment per track. A track opens at each
 // point that starts one; the points before the first such point form a track
-// of their own, opened at the first point of the log.
-void write_tracks(document_buffer& out, const std::vector<track_point>& points)
+// of their own, opened at the first point of the log. Tracks are numbered on
+// from before + 1.
+void write_tracks(document_buffer& out, std::span<const track_point> points,
+                  std::uint64_t before = 0)
 {
-    std::uint64_t count = 0;
+    std::uint64_t count = before;
     for (const track_point& point : points) {
         char* p = out.room();
-        if (count == 0 || (point.flags & layout::flag_track_start)) {
-            if (count > 0)
+        if (count == before || (point.flags & layout::flag_track_start)) {
+            if (count > before)
                 p = put(p, trk_end);
             ++count;
             p = put(p, trk_name);
@@ -305,18 +309,40 @@ void write_tracks(document_buffer& out, const std::vector<track_point>& points)
         p = put_point(p, point);
         out.filled_to(put(p, trkpt_end));
     }
-    if (count > 0)
+    if (count > before)
         out.filled_to(put(out.room(), trk_end));
+}
+
+}  // namespace
+
+namespace {
+
+void write_document(std::FILE* out, std::span<const track_point> points,
+                    std::uint64_t waypoints_before, std::uint64_t tracks_before)
+{
+    document_buffer buffer(out);
+    write_header(buffer, points);
+    write_waypoints(buffer, points, waypoints_before);
+    write_tracks(buffer, points, tracks_before);
+    buffer.filled_to(put(buffer.room(), gpx_end));
+    buffer.flush();
 }
 
 }  // namespace
 
 void print_track(std::FILE* out, const std::vector<track_point>& points)
 {
-    document_buffer buffer(out);
-    write_header(buffer, points);
-    write_waypoints(buffer, points);
-    write_tracks(buffer, points);
-    buffer.filled_to(put(buffer.room(), gpx_end));
-    buffer.flush();
+    write_document(out, points, 0, 0);
+}
+
+void print_part(std::FILE* out, const std::vector<track_point>& points, std::size_t first,
+                std::size_t count)
+{
+    std::uint64_t waypoints = 0;
+    std::uint64_t tracks = 0;
+    for (std::size_t i = 0; i < first; ++i) {
+        waypoints += (points[i].flags & layout::flag_push_point) != 0;
+        tracks += i == 0 || (points[i].flags & layout::flag_track_start);
+    }
+    write_document(out, std::span(points).subspan(first, count), waypoints, tracks);
 }

@@ -1,0 +1,148 @@
+// The tracks, their distances and the drawing's path, in one pass.
+#include "report/track_summary.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "datafile/layout.h"
+
+namespace {
+
+// The great-circle distance in kilometres between two stored positions.
+double kilometres(std::int32_t lat1, std::int32_t lon1, std::int32_t lat2, std::int32_t lon2)
+{
+    constexpr double radians = 3.141592653589793 / 180 / 1e7;
+    double sin_lat = std::sin((lat2 - static_cast<double>(lat1)) * radians / 2);
+    double sin_lon = std::sin((lon2 - static_cast<double>(lon1)) * radians / 2);
+    double a = sin_lat * sin_lat +
+               std::cos(lat1 * radians) * std::cos(lat2 * radians) * sin_lon * sin_lon;
+    return 2 * 6371.0088 * std::asin(std::fmin(1, std::sqrt(a)));
+}
+
+// Rounded to the nearest whole number, halves upwards.
+double round_half_up(double v)
+{
+    double down = std::floor(v);
+    return v - down >= 0.5 ? down + 1 : down;
+}
+
+// Keeps every stride-th point; when the path is full, every second one of
+// it goes and the stride doubles.
+void add_to_path(log_summary& s, std::uint32_t index, const track_point& p, std::uint32_t limit)
+{
+    if (s.path.size() == 2 * std::size_t{limit}) {
+        for (std::size_t i = 0; i < limit / 2; ++i) {
+            s.path[2 * i] = s.path[4 * i];
+            s.path[2 * i + 1] = s.path[4 * i + 1];
+        }
+        s.path.resize(limit);
+        s.stride *= 2;
+    }
+    if (index % s.stride != 0)
+        return;
+    double x = p.longitude / 1e7;
+    if (!s.path.empty())
+        x += 360 * round_half_up((s.path[s.path.size() - 2] - x) / 360);
+    s.path.push_back(static_cast<float>(x));
+    s.path.push_back(static_cast<float>(p.latitude / 1e7));
+}
+
+void widen(track_entry& t, const track_point& p)
+{
+    if (t.count == 0) {
+        t.min_lat = t.max_lat = p.latitude;
+        t.min_lon = t.max_lon = p.longitude;
+        return;
+    }
+    t.min_lat = std::min(t.min_lat, p.latitude);
+    t.max_lat = std::max(t.max_lat, p.latitude);
+    t.min_lon = std::min(t.min_lon, p.longitude);
+    t.max_lon = std::max(t.max_lon, p.longitude);
+}
+
+// Days since 1970-01-01 of a date whose month may lie outside 1-12 and whose
+// day may lie outside the month: both carry over.
+std::int64_t days(std::int64_t year, std::int64_t month, std::int64_t day)
+{
+    year += (month - 1 >= 0 ? (month - 1) / 12 : -((12 - month) / 12));
+    month = ((month - 1) % 12 + 12) % 12 + 1;
+    year -= month <= 2;
+    std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    std::int64_t year_of_era = year - era * 400;
+    std::int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5;
+    std::int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468 + day - 1;
+}
+
+std::int64_t seconds_of(std::uint32_t packed)
+{
+    point_time t = decode_time(packed);
+    return days(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+std::string time_text(std::uint32_t packed)
+{
+    point_time t = decode_time(packed);
+    char text[32];
+    std::snprintf(text, sizeof text, "\"%04d-%02d-%02d %02d:%02d:%02d\"", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+}  // namespace
+
+log_summary summarize_log(const std::vector<track_point>& points, std::uint32_t path_limit)
+{
+    log_summary s;
+    std::uint32_t pushes = 0;
+    for (const track_point& p : points) {
+        if (s.tracks.empty() || (p.flags & layout::flag_track_start)) {
+            s.tracks.push_back({.first = s.points, .start = p.timestamp, .push_from = pushes});
+        }
+        track_entry& t = s.tracks.back();
+        if (t.count > 0) {
+            const track_point& before = points[s.points - 1];
+            t.km += kilometres(before.latitude, before.longitude, p.latitude, p.longitude);
+        }
+        widen(t, p);
+        ++t.count;
+        t.end = p.timestamp;
+        if (p.flags & layout::flag_push_point) {
+            ++pushes;
+            s.push_xy.push_back(static_cast<float>(p.longitude / 1e7));
+            s.push_xy.push_back(static_cast<float>(p.latitude / 1e7));
+        }
+        t.push_to = pushes;
+        add_to_path(s, s.points++, p, path_limit);
+    }
+    return s;
+}
+
+std::int64_t seconds_between(std::uint32_t start, std::uint32_t end)
+{
+    return seconds_of(end) - seconds_of(start);
+}
+
+std::string summary_json(const log_summary& s)
+{
+    std::string out = "{\"points\":" + std::to_string(s.points) +
+                      ",\"stride\":" + std::to_string(s.stride) + ",\"first_time\":" +
+                      (s.tracks.empty() ? "null" : time_text(s.tracks.front().start)) +
+                      ",\"last_time\":" +
+                      (s.tracks.empty() ? "null" : time_text(s.tracks.back().end)) +
+                      ",\"tracks\":[";
+    for (std::size_t i = 0; i < s.tracks.size(); ++i) {
+        const track_entry& t = s.tracks[i];
+        char km[32];
+        std::snprintf(km, sizeof km, "%.17g", t.km);
+        out += (i ? ",\n{" : "{") + std::string("\"number\":") + std::to_string(i + 1) +
+               ",\"first\":" + std::to_string(t.first) + ",\"count\":" + std::to_string(t.count) +
+               ",\"start\":" + time_text(t.start) + ",\"end\":" + time_text(t.end) +
+               ",\"seconds\":" + std::to_string(seconds_between(t.start, t.end)) +
+               ",\"km\":" + km + ",\"push_from\":" + std::to_string(t.push_from) +
+               ",\"push_to\":" + std::to_string(t.push_to) + ",\"bounds\":[" +
+               std::to_string(t.min_lat) + "," + std::to_string(t.min_lon) + "," +
+               std::to_string(t.max_lat) + "," + std::to_string(t.max_lon) + "]}";
+    }
+    return out + "]}\n";
+}

@@ -1,0 +1,123 @@
+  // The page's texts and the names it gives the tool's files. Joined with
+  // the page's other parts into one closure (web/join.cmake).
+  // Every text the page shows, in one place.
+  const texts = {
+    title: 'trekdump',
+    intro: 'Tracks and settings of the GPS track logger\'s data file NVPIPE.DAT. ' +
+      'Everything happens inside this page: the file is never sent anywhere.',
+    steps: 'Connect the logger to this computer with its USB cable: it appears as a drive. ' +
+      'Open NVPIPE.DAT from that drive, or drop it here. Keep a copy of the file before you ' +
+      'change settings: it is often the only copy of your tracks.',
+    chooser_description: 'Data file of the logger (NVPIPE.DAT)',
+    open_label: 'Open a data file:',
+    drop_hint: 'or drop it on this page.',
+    log_heading: 'Log',
+    download_gpx: 'Download GPX',
+    unknown_heading: 'Unknown values',
+    analyze: 'Check for unknown values',
+    no_unknown_values: 'No unknown values found.',
+    listing_heading: 'Device settings (as the device lists them)',
+    tracks_heading: 'Tracks',
+    download_track: 'Download this track',
+    settings_heading: 'Change settings',
+    settings_intro: 'Change what you need, then save. Only the fields you edit are ' +
+      'passed to the tool; the others stay as they are in the file.',
+    save: 'Save…',
+    backup: 'Download a backup of the unchanged file',
+    confirm_write: (name) => `Write the changes into ${name}`,
+    confirm_download: 'Download the new NVPIPE.DAT',
+    cancel: 'Cancel',
+    unknown_choice: 'unknown value (unchanged)',
+    summary: ['Points', 'Tracks', 'Push log points', 'First time', 'Last time'],
+    track_columns: ['Track', 'Start (UTC)', 'End (UTC)', 'Duration', 'Points', 'km',
+      'Push log points'],
+    drawing_label: (tracks, pushes) =>
+      `Drawing of ${tracks} tracks, one colour each, and ${pushes} push log points (black).`,
+    no_time: '–',
+    progress: {
+      reading: (name) => `Opening ${name}: reading the file…`,
+      running: (name) => `Opening ${name}: the tool lists the settings and exports the log…`,
+      exporting: (name) => `Preparing the GPX of ${name}…`,
+      analyzing: (name) => `Checking ${name} for unknown values…`,
+      checking: (name) => `Checking the changes to ${name}…`,
+      writing: (name) => `Writing into ${name}…`,
+      backing_up: (name) => `Reading ${name} for the backup…`,
+    },
+    one_file_at_a_time: 'Drop one file at a time: several files were dropped, none was opened.',
+    out_of_memory: (name, mb) => `${name} (${mb} MB) is too large for this page: ` +
+      'the browser ran out of memory. Use the command-line tool for it.',
+    gpx_too_large: (name, mb) => `The GPX document of ${name} would be ${mb} MB, more than ` +
+      'this page can keep: use the command-line tool (trekdump --read=tracks.gpx NVPIPE.DAT).',
+    failed: (what) => `Something went wrong: ${what}`,
+    changes_intro: (name) => `These lines of the listing of ${name} change (before → after):`,
+    no_changes: (name) => `No line of the listing of ${name} changes; the tool still ` +
+      'rewrites the configuration block as it always does.',
+    backup_first: 'Download the backup first; then the changes can be written.',
+    written: (name) => `Written into ${name} and read back: the file holds exactly the new ` +
+      'data file.',
+    write_failed: (name, what) => `Writing into ${name} failed: ${what}. The file may be ` +
+      'damaged: copy the backup onto the device.',
+    read_back_differs: 'the file read back differs from what was written',
+    changed: (name) => `${name} was changed since it was opened: open it again before saving.`,
+    backup_failed: (name, what) => `The backup of ${name} could not be made: ${what} ` +
+      'Nothing can be written without it.',
+    queued: (name) => `${name} will be opened when the write has finished.`,
+    no_new_block: 'the tool did not write a configuration block',
+    suspect: (name, findings) => `${name} does not look like the logger's data file: ` +
+      `${findings.join('; ')}. Saving into it asks for a second confirmation.`,
+    unknown_in_block: (lines) => `its configuration block holds values outside the known sets ` +
+      `(${lines.join(', ')})`,
+    no_point: 'its log holds no valid record',
+    confirm_suspect: (name) => `Yes, write into ${name} although it does not look like a data file`,
+    permission_denied: 'the browser did not allow writing',
+    downloaded: 'The new data file was offered as a download. Your browser may have renamed ' +
+      'it (for example to NVPIPE(1).DAT): the file on the device must be named NVPIPE.DAT. ' +
+      'Copy it onto the device under that name, in place of the old one.',
+    fields: {
+      'set-log-mode': 'Log mode',
+      'set-userdefined-log-mode': 'User-defined log mode',
+      'set-device-zone': 'Time zone (hours, or hours:minutes)',
+      'set-system-unit': 'Units',
+      'set-contrast': 'Contrast',
+      'set-backlight-time': 'Backlight time (s)',
+      'set-shake-mode': 'Shake mode',
+      'set-shake-mode-time': 'Shake mode time (min)',
+      'set-password': 'Password',
+      'clear-memory': 'Clear memory at next start',
+      'set-userdefined-time-interval': 'Time interval (s)',
+      'set-userdefined-distance-interval': 'Distance interval (m)',
+      'set-userdefined-heading-change': 'Heading change (°)',
+      'set-userdefined-highest-speed': 'Highest speed (km/h)',
+      'set-userdefined-high-speed': 'High speed (km/h)',
+      'set-userdefined-middle-speed': 'Middle speed (km/h)',
+      'set-userdefined-low-speed': 'Low speed (km/h)',
+      'set-userdefined-lowest-speed': 'Lowest speed (km/h)',
+      'set-userdefined-highest-speed-interval': 'Interval, high to highest speed (s)',
+      'set-userdefined-high-speed-interval': 'Interval, middle to high speed (s)',
+      'set-userdefined-middle-speed-interval': 'Interval, low to middle speed (s)',
+      'set-userdefined-low-speed-interval': 'Interval, lowest to low speed (s)',
+      'set-gps-mode': 'GPS mode',
+      'set-sbas': 'SBAS',
+      'set-fix-mode': 'Fix mode',
+      'set-2d-fix-altitude': 'Altitude for 2D fixes (cm)',
+      'set-initial-min-svs': 'Initial minimum of satellites',
+      'set-initial-min-strength': 'Initial minimum signal strength (dBHz)',
+      'set-navigation-min-strength': 'Navigation minimum signal strength (dBHz)',
+      'set-pdop-mask': 'PDOP mask',
+      'set-tdop-mask': 'TDOP mask',
+      'set-p-accuracy-mask': 'Position accuracy mask (m)',
+      'set-t-accuracy-mask': 'Time accuracy mask (m)',
+    },
+  };
+
+  const folder = '/files';
+  // The tool sees the opened file under this name, whatever the owner's file
+  // is called: a name such as '-copy.DAT' never reaches it as an option.
+  const data_name = 'NVPIPE.DAT';
+  const gpx_path = '/out/tracks.gpx';
+  const export_path = '/out/export';
+  // The configuration block: the probes for valid values and current choices
+  // run on it alone, not on the whole file.
+  const block_size = 1024;
+  // The largest GPX document the page offers as a download.
+  const gpx_size_limit = 1024 * 1024 * 1024;
