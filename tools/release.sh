@@ -58,7 +58,7 @@ SOURCE_DATE_EPOCH=$(stat -c %Y "$src/CMakeLists.txt")
 # The Debian package: the tool alone (no tests, no sample), packed by cpack,
 # which takes its times from SOURCE_DATE_EPOCH.
 cmake -S "$src" -B "$work/deb" -DTREKDUMP_TESTS=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
-cmake --build "$work/deb" --target trekdump debian_docs
+cmake --build "$work/deb" --target trekdump debian_docs completion
 (cd "$work/deb" && cpack -G DEB)
 cp "$work/deb/trekdump_${version}_"*.deb "$out/"
 
