@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace sys {
 
@@ -97,6 +99,21 @@ public:
     output_file& operator=(const output_file&) = delete;
     // Removes the new file unless it was committed.
     ~output_file();
+
+    // Hands out the FIFO's or device's stream, which the caller then owns.
+    std::FILE* take_direct()
+    {
+        std::FILE* file = direct;
+        direct = nullptr;
+        return file;
+    }
+    // Closes the streams on the older file and on a FIFO or device.
+    void close_streams()
+    {
+        for (std::FILE** stream : {&existing, &direct})
+            if (*stream)
+                std::fclose(std::exchange(*stream, nullptr));
+    }
 
     file_info info;                 // what the final name reaches now
     bool exists = false;            // it reaches a file (the older GPX)

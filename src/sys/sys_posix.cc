@@ -327,8 +327,7 @@ bool output_in_use(const output_file& out)
 open_status begin_output(output_file& out, std::FILE*& file)
 {
     if (!out.replace) {
-        file = out.direct;
-        out.direct = nullptr;
+        file = out.take_direct();
         return file ? open_status::ok : open_status::cannot_open;
     }
     // Created and named for the signal handler with every signal held, so
@@ -369,11 +368,7 @@ void discard_output(output_file& out)
         removing = nullptr;
         out.temp_path.clear();
     }
-    if (out.existing)
-        std::fclose(out.existing);
-    if (out.direct)
-        std::fclose(out.direct);
-    out.existing = out.direct = nullptr;
+    out.close_streams();
 }
 
 commit_status commit_output(output_file& out, bool sync)

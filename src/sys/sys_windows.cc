@@ -539,51 +539,31 @@ output_file::~output_file()
     discard_output(*this);
 }
 
-open_status open_output(const char* path, output_file& out)
+namespace {
+
+// Opens what is not a file on a disk (a device that a path reaches) for
+// writing, as it is.
+open_status open_direct(const std::wstring& name, output_file& out)
 {
-    // Exactly NUL discards the document, as /dev/null does elsewhere; every
-    // other device name is refused.
-    bool discard = ::_stricmp(path, "NUL") == 0;
-    bool device;
-    std::optional<std::wstring> name =
-        discard ? std::optional<std::wstring>(LR"(\\.\NUL)") : file_path(path, device);
-    if (!discard && device)
-        return open_status::device;
-    if (!name)
+    HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
         return open_status::cannot_open;
-    handle_ptr found = discard ? nullptr : open_for_info(*name, 0);
-    if (!found && !discard) {
-        // A name that reaches no file yet, in a folder that exists.
-        if (DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND)
-            return open_status::cannot_open;
-        out.final_path = utf8_path(*name);
-        out.replace = true;
-        return open_status::ok;
-    }
-    DWORD attributes = 0;
-    if (discard || !disk_file_info(found.get(), out.info, attributes)) {
-        // Not a file on a disk (a device that a path reaches): written as it is.
-        HANDLE handle = ::CreateFileW(name->c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE)
-            return open_status::cannot_open;
-        out.info = {};
-        out.info.kind = ::GetFileType(handle) == FILE_TYPE_DISK ? file_kind::disk_device
-                                                                : file_kind::other;
-        out.exists = true;
-        out.direct = stream_on(handle, _O_WRONLY | _O_TEXT, "w");
-        return out.direct ? open_status::ok : open_status::cannot_open;
-    }
-    // A folder is no output; a read-only file is not replaced (as it is not
-    // written on Windows).
-    if (out.info.kind != file_kind::regular || attributes & FILE_ATTRIBUTE_READONLY)
-        return open_status::cannot_open;
-    // An older regular file: opened for reading only, for the checks, and
-    // replaced at the end under its final path (a link's target), which
-    // must reach it too.
+    out.info = {};
+    out.info.kind =
+        ::GetFileType(handle) == FILE_TYPE_DISK ? file_kind::disk_device : file_kind::other;
+    out.exists = true;
+    out.direct = stream_on(handle, _O_WRONLY | _O_TEXT, "w");
+    return out.direct ? open_status::ok : open_status::cannot_open;
+}
+
+// An older regular file, found through name: opened for reading only, for
+// the checks, and replaced at the end under its final path (a link's
+// target), which must reach it too.
+open_status open_older(HANDLE found, const std::wstring& name, output_file& out)
+{
     out.exists = out.replace = true;
-    std::optional<std::wstring> final_path = final_path_of(found.get());
+    std::optional<std::wstring> final_path = final_path_of(found);
     if (!final_path)
         final_path = name;
     handle_ptr named = open_for_info(*final_path, 0);
@@ -613,6 +593,39 @@ open_status open_output(const char* path, output_file& out)
     return open_status::ok;
 }
 
+}  // namespace
+
+open_status open_output(const char* path, output_file& out)
+{
+    // Exactly NUL discards the document, as /dev/null does elsewhere; every
+    // other device name is refused.
+    bool discard = ::_stricmp(path, "NUL") == 0;
+    bool device;
+    std::optional<std::wstring> name =
+        discard ? std::optional<std::wstring>(LR"(\\.\NUL)") : file_path(path, device);
+    if (!discard && device)
+        return open_status::device;
+    if (!name)
+        return open_status::cannot_open;
+    handle_ptr found = discard ? nullptr : open_for_info(*name, 0);
+    if (!found && !discard) {
+        // A name that reaches no file yet, in a folder that exists.
+        if (DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND)
+            return open_status::cannot_open;
+        out.final_path = utf8_path(*name);
+        out.replace = true;
+        return open_status::ok;
+    }
+    DWORD attributes = 0;
+    if (discard || !disk_file_info(found.get(), out.info, attributes))
+        return open_direct(*name, out);
+    // A folder is no output; a read-only file is not replaced (as it is not
+    // written on Windows).
+    if (out.info.kind != file_kind::regular || attributes & FILE_ATTRIBUTE_READONLY)
+        return open_status::cannot_open;
+    return open_older(found.get(), *name, out);
+}
+
 bool output_in_use(const output_file& out)
 {
     if (!out.replace || !out.exists)
@@ -637,11 +650,42 @@ bool output_in_use(const output_file& out)
     return false;
 }
 
+namespace {
+
+// Creates the run's new file beside final_path under a name of its own
+// (into temp), with the older file's attributes (hidden, archive, not
+// indexed...) where there is one.
+HANDLE create_new_file(const std::wstring& final_path, bool older_exists, std::wstring& temp)
+{
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    if (older_exists) {
+        DWORD older = ::GetFileAttributesW(final_path.c_str());
+        if (older != INVALID_FILE_ATTRIBUTES)
+            attributes = older & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        if (attributes == 0)
+            attributes = FILE_ATTRIBUTE_NORMAL;
+    }
+    std::wstring stem = folder_of(final_path) + L"\\.trekdump-" +
+                        std::to_wstring(::GetCurrentProcessId()) + L"-";
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+        temp = stem + std::to_wstring(attempt) + L".gpx";
+        handle = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                               attributes, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    return handle;
+}
+
+}  // namespace
+
 open_status begin_output(output_file& out, std::FILE*& file)
 {
     if (!out.replace) {
-        file = out.direct;
-        out.direct = nullptr;
+        file = out.take_direct();
         return file ? open_status::ok : open_status::cannot_open;
     }
     std::optional<std::wstring> final_path = wide_path(out.final_path);
@@ -656,26 +700,7 @@ open_status begin_output(output_file& out, std::FILE*& file)
     std::wstring temp;
     if (final_path) {
         out.final_path = utf8_path(*final_path);
-        // The older file's attributes (hidden, archive, not indexed...).
-        DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-        if (out.exists) {
-            DWORD older = ::GetFileAttributesW(final_path->c_str());
-            if (older != INVALID_FILE_ATTRIBUTES)
-                attributes = older & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-            if (attributes == 0)
-                attributes = FILE_ATTRIBUTE_NORMAL;
-        }
-        std::wstring stem = folder_of(*final_path) + L"\\.trekdump-" +
-                            std::to_wstring(::GetCurrentProcessId()) + L"-";
-        for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-            temp = stem + std::to_wstring(attempt) + L".gpx";
-            handle = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC,
-                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                   attributes, nullptr);
-            if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-                break;
-        }
+        handle = create_new_file(*final_path, out.exists, temp);
     }
     if (handle != INVALID_HANDLE_VALUE) {
         new_file = ::ReOpenFile(handle, DELETE,
@@ -712,11 +737,7 @@ void discard_output(output_file& out)
         ::ReleaseSRWLockExclusive(&watch_lock);
         out.temp_path.clear();
     }
-    if (out.existing)
-        std::fclose(out.existing);
-    if (out.direct)
-        std::fclose(out.direct);
-    out.existing = out.direct = nullptr;
+    out.close_streams();
 }
 
 commit_status commit_output(output_file& out, bool)
