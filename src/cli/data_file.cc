@@ -23,8 +23,9 @@ bool holds_data_bytes(std::FILE* stream, const sys::file_info& info, const data_
     std::vector<unsigned char> mine(chunk), theirs(chunk);
     for (std::int64_t at = 0; at < info.size; at += static_cast<std::int64_t>(chunk)) {
         auto count = static_cast<std::size_t>(std::min<std::int64_t>(chunk, info.size - at));
-        if (!stream || !sys::read_bytes_at(stream, at, mine.data(), count) ||
-            !sys::read_bytes_at(data.file.get(), at, theirs.data(), count))
+        if (!stream ||
+            sys::read_bytes_at(stream, at, mine.data(), count) != sys::read_result::whole ||
+            sys::read_bytes_at(data.file.get(), at, theirs.data(), count) != sys::read_result::whole)
             return true;
         if (std::memcmp(mine.data(), theirs.data(), count) != 0)
             return false;

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/data_file.h"
-#include "sys/sys.h"
+#include "cli/output.h"
 
 // Flushes standard output and tells whether everything written to it arrived.
 bool stdout_ok();
@@ -13,7 +13,7 @@ bool stdout_ok();
 // Writes the log of the update opening as a GPX document to output_path, or
 // to standard output when it is nullptr. The log is read before the output
 // is opened. A regular file output goes into a new file in out, which
-// replaces the final name only at sys::commit_output. Prints its own
+// replaces the final name only at the run's commit. Prints its own
 // messages; returns the exit status for a failure, or 0.
 int export_tracks(std::FILE* update, const char* output_path, const data_opening& data,
-                  const char* data_path, sys::output_file& out);
+                  const char* data_path, output_file& out);

@@ -15,6 +15,8 @@ inline constexpr char stdout_is_data_file[] =
     "error: standard output is the data file itself, not writing to it\n";
 inline constexpr char output_is_disk[] =
     "error: output file '%s' is a disk device, not writing to it\n";
+inline constexpr char output_not_gpx[] =
+    "error: output file '%s' is not a GPX document, not overwriting it\n";
 inline constexpr char output_is_device[] =
     "error: output file '%s' is a device, not writing to it\n";
 inline constexpr char output_is_stdout[] =

@@ -15,6 +15,7 @@
 #include "cli/export.h"
 #include "cli/messages.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli/settings.h"
 #include "datafile/analyze.h"
 #include "datafile/device_conf.h"
@@ -43,9 +44,10 @@ struct run_state {
     data_opening data;    // read-only (or read-write where allowed), locked
     data_opening update;  // the opening the block is written through
     std::vector<unsigned char> block_read;
+    sys::file_info block_file;  // the data file as it was when its block was read
     device_conf conf{};
     actions act;
-    sys::output_file output;
+    output_file output;
 };
 
 // Prints the message that belongs to a failed opening of the data file.
@@ -132,10 +134,16 @@ int lock_and_read_block(run_state& run)
         std::fprintf(stderr, msg::error_opening, run.data_path);
         return 1;
     }
+    // The block in one read, decoded from memory: no other program's write
+    // can fall between two readings of it.
     run.block_read.resize(layout::conf_block_end);
-    if (read_conf(file, &run.conf) != 0 ||
-        !sys::read_bytes_at(file, 0, run.block_read.data(), run.block_read.size())) {
-        std::fprintf(stderr, read_failure(file, msg::not_valid), run.data_path);
+    sys::read_result read = sys::read_bytes_at(file, 0, run.block_read.data(), run.block_read.size());
+    if (read == sys::read_result::failed || !sys::stream_info(file, run.block_file)) {
+        std::fprintf(stderr, msg::error_reading, run.data_path);
+        return 1;
+    }
+    if (read != sys::read_result::whole || decode_conf(run.block_read.data(), &run.conf) != 0) {
+        std::fprintf(stderr, msg::not_valid, run.data_path);
         return 1;
     }
     return 0;
@@ -222,46 +230,104 @@ int report_log(run_state& run)
     return 0;
 }
 
-// Writes the block back, only over the bytes it was read from, syncs it, and
-// then lets the new GPX file replace the older one. From the first byte of
-// the block until then no signal ends the run: the file keeps either the old
-// block or the new one. The data file often lives on the device itself,
+// Why the data file may not be written at the commit, or nullptr: its name
+// no longer reaches the open file (renamed away, deleted, another file put
+// in its place), or its size, its time of change or its block is not as
+// when the block was read (a program that takes no lock wrote into it).
+const char* data_file_refusal(const run_state& run)
+{
+    std::FILE* update = run.update.file.get();
+    sys::file_info open_now, named;
+    if (!sys::stream_info(update, open_now) || open_now.links == 0 ||
+        !sys::path_info(run.data_path, named) || !(named.id == run.block_file.id))
+        return msg::replaced;
+    if (open_now.size != run.block_file.size || open_now.modified != run.block_file.modified)
+        return msg::changed;
+    std::vector<unsigned char> block_now(run.block_read.size());
+    if (sys::read_bytes_at(update, 0, block_now.data(), block_now.size()) != sys::read_result::whole)
+        return msg::error_reading;
+    return block_now == run.block_read ? nullptr : msg::changed;
+}
+
+// The span of the block that changes: from the first to the last byte that
+// differs (empty when first == end).
+struct block_span {
+    std::size_t first = 0, end = 0;
+};
+
+block_span changed_span(const std::vector<unsigned char>& before,
+                        const std::vector<unsigned char>& after)
+{
+    block_span span;
+    while (span.first < before.size() && before[span.first] == after[span.first])
+        ++span.first;
+    span.end = before.size();
+    while (span.end > span.first && before[span.end - 1] == after[span.end - 1])
+        --span.end;
+    return span;
+}
+
+// Writes bytes[span] into the data file in one write and syncs it; written
+// tells how many reached the file.
+bool write_span(std::FILE* update, const std::vector<unsigned char>& bytes, block_span span,
+                std::size_t& written)
+{
+    written = 0;
+    if (span.first == span.end)
+        return true;
+    return sys::write_bytes_at(update, static_cast<std::int64_t>(span.first),
+                               bytes.data() + span.first, span.end - span.first, written) &&
+           sys::sync_stream(update);
+}
+
+// The run's one commit, after everything else has succeeded: the new GPX
+// takes its name (the older one kept aside), the block is written in one
+// piece and synced, then the older GPX is removed. A failure at any step
+// undoes the steps before it: the block's bytes as read written back, the
+// older GPX back under its name. No signal ends the run meanwhile: one that
+// came before the commit ends it with nothing changed, one during it lets
+// the commit finish. The data file often lives on the device itself,
 // unplugged as soon as the run returns: success only once the block is on it.
 int commit(run_state& run)
 {
-    // A program that wrote into the block meanwhile (one that takes no lock)
-    // keeps its bytes.
-    std::vector<unsigned char> block_now(run.block_read.size());
-    if (!sys::read_bytes_at(run.update.file.get(), 0, block_now.data(), block_now.size())) {
-        std::fprintf(stderr, msg::error_reading, run.data_path);
+    sys::signals_held held;
+    if (sys::ending_signal_pending())
+        return 1;
+    if (const char* refusal = data_file_refusal(run)) {
+        std::fprintf(stderr, refusal, run.data_path);
         return 1;
     }
-    if (block_now != run.block_read) {
-        std::fprintf(stderr, msg::changed, run.data_path);
+    // The folder is synced where the new file is on the device, as the block is.
+    bool on_device = run.output.new_file_on(run.data.info);
+    switch (run.output.put_in_place()) {
+    case output_file::placed::done: break;
+    case output_file::placed::replaced:
+        std::fprintf(stderr, msg::replaced, run.act.output_path);
+        return 1;
+    case output_file::placed::failed:
+        std::fprintf(stderr, msg::error_writing, run.act.output_path);
         return 1;
     }
-    sys::hold_signals(true);
-    bool written = write_conf(run.update.file.get(), &run.conf) == 0;
-    bool synced = written && sys::sync_stream(run.update.file.get());
-    bool closed = std::fclose(run.update.file.release()) == 0;
-    sys::commit_status committed = sys::commit_status::failed;
-    if (written && synced && closed) {
-        bool on_device = run.output.temp_info.id.volume == run.data.info.id.volume;
-        committed = sys::commit_output(run.output, on_device);
+    std::FILE* update = run.update.file.get();
+    std::vector<unsigned char> block = run.block_read;
+    encode_conf(&run.conf, block.data());
+    block_span span = changed_span(run.block_read, block);
+    std::size_t written;
+    const char* failed_path = nullptr;
+    if (!write_span(update, block, span, written))
+        failed_path = run.data_path;
+    else if (!run.output.drop_older(on_device))
+        failed_path = run.act.output_path;
+    if (!failed_path) {
+        sys::finish_run();
+        return 0;
     }
-    run.data.file.reset();
-    sys::hold_signals(false);
-    if (!written || !synced || !closed) {
-        std::fprintf(stderr, msg::error_writing, run.data_path);
-        return 1;
-    }
-    if (committed != sys::commit_status::done) {
-        std::fprintf(stderr,
-                     committed == sys::commit_status::replaced ? msg::replaced : msg::error_writing,
-                     run.act.output_path);
-        return 1;
-    }
-    return 0;
+    // Back to the bytes that were read, as far as the new ones reached.
+    std::size_t restored;
+    write_span(update, run.block_read, {span.first, span.first + written}, restored);
+    run.output.put_back();
+    std::fprintf(stderr, msg::error_writing, failed_path);
+    return 1;
 }
 
 }  // namespace

@@ -84,12 +84,12 @@ bool begins_as_xml(const unsigned char* bytes, std::size_t size)
     return false;
 }
 
-int read_conf(std::FILE* file, device_conf* conf)
+int decode_conf(const unsigned char* block, device_conf* conf)
 {
-    auto read_field = [file](layout::field where, auto& member) {
-        unsigned char bytes[layout::password_length];
-        if (!read_at(file, where.offset, bytes, where.width))
-            return false;
+    if (begins_as_xml(block, layout::conf_block_end))
+        return -1;
+    auto read_field = [block](layout::field where, auto& member) {
+        const unsigned char* bytes = block + where.offset;
         using member_type = std::remove_reference_t<decltype(member)>;
         if constexpr (std::is_array_v<member_type>)
             std::memcpy(member, bytes, where.width);
@@ -97,32 +97,53 @@ int read_conf(std::FILE* file, device_conf* conf)
             member = static_cast<member_type>(get_le(bytes, where.width));
         return true;
     };
-    unsigned char head[layout::conf_block_end];
-    if (read_at(file, 0, head, sizeof head) && begins_as_xml(head, sizeof head))
-        return -1;
-    if (!visit_fields(*conf, read_field))
-        return -1;
+    visit_fields(*conf, read_field);
     terminate_password(conf->password);
     return 0;
+}
+
+int read_conf(std::FILE* file, device_conf* conf)
+{
+    // The whole block in one read, so that no other program's write can
+    // fall between the readings of two fields.
+    unsigned char block[layout::conf_block_end];
+    if (!read_at(file, 0, block, sizeof block))
+        return -1;
+    return decode_conf(block, conf);
+}
+
+// The bytes of one field as write_conf stores it, and their number.
+template <class Member>
+std::size_t encode_field(layout::field where, const Member& member, unsigned char* bytes)
+{
+    std::size_t width = where.width;
+    if constexpr (std::is_array_v<Member>) {
+        // The file form: the characters, then the fill byte to the slot's end.
+        std::size_t length = strnlen(member, layout::password_length);
+        std::memset(bytes, layout::password_fill, width);
+        std::memcpy(bytes, member, length);
+    } else {
+        // Never wider than the record's field: sbas and gps_mode write one
+        // byte of their two-byte slots.
+        width = std::min(width, sizeof(Member));
+        put_le(bytes, width, static_cast<unsigned long>(member));
+    }
+    return width;
+}
+
+void encode_conf(const device_conf* conf, unsigned char* block)
+{
+    visit_fields(*conf, [block](layout::field where, const auto& member) {
+        encode_field(where, member, block + where.offset);
+        return true;
+    });
 }
 
 int write_conf(std::FILE* file, const device_conf* conf)
 {
     auto write_field = [file](layout::field where, const auto& member) {
         unsigned char bytes[layout::password_length];
-        using member_type = std::remove_cvref_t<decltype(member)>;
-        std::size_t width = where.width;
-        if constexpr (std::is_array_v<member_type>) {
-            // The file form: the characters, then the fill byte to the slot's end.
-            std::size_t length = strnlen(member, layout::password_length);
-            std::memset(bytes, layout::password_fill, width);
-            std::memcpy(bytes, member, length);
-        } else {
-            // Never wider than the record's field: sbas and gps_mode write one
-            // byte of their two-byte slots.
-            width = std::min(width, sizeof(member_type));
-            put_le(bytes, width, static_cast<unsigned long>(member));
-        }
+        std::size_t width = encode_field(where, member, bytes);
         return write_at(file, where.offset, bytes, width);
     };
     return visit_fields(*conf, write_field) ? 0 : -1;

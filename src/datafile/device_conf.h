@@ -56,6 +56,16 @@ bool begins_as_xml(const unsigned char* bytes, std::size_t size);
 // a file that begins as an XML document is never read as a data file.
 int read_conf(std::FILE* file, device_conf* conf);
 
+// Fills conf from the configuration block's 1024 bytes in memory, as
+// read_conf does from a file. Returns 0, or -1 for a block that begins as
+// an XML document.
+int decode_conf(const unsigned char* block, device_conf* conf);
+
+// Stores every field of conf into block (the configuration block's 1024
+// bytes, as read), as write_conf writes them into the file; the bytes
+// between the fields keep their values.
+void encode_conf(const device_conf* conf, unsigned char* block);
+
 // Writes every field of conf to its place in file (open for binary update).
 // Bytes between the fields are never touched. Returns 0 or -1.
 int write_conf(std::FILE* file, const device_conf* conf);

@@ -1,17 +1,16 @@
 // The system calls that differ between POSIX and Windows, behind one small
 // interface: the command line's words, the standard descriptors, the data
-// file's opening and lock, the identity of files, the GPX output's opening
-// and cleanup, signals, syncing, huge pages and 64-bit positions. Paths are
-// UTF-8 on every system.
+// file's opening and lock, the identity of files, the pieces a replaced GPX
+// file is made of (create beside, swap, rename, remove, access rules, sync),
+// signals, huge pages and 64-bit positions. Paths are UTF-8 on every system.
+// The replacement itself is written once, over these pieces (cli/output.h).
 // sys_posix.cc and sys_windows.cc implement it; CMake builds one of them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <initializer_list>
 #include <string>
-#include <utility>
 
 namespace sys {
 
@@ -45,11 +44,15 @@ void guard_standard_descriptors();
 // identity the system could not tell.
 enum class file_kind { regular, disk_device, other, unknown };
 
-// What an open file is: its identity, kind and size in bytes.
+// What an open file is: its identity, kind, size in bytes, the time of its
+// last change (in the system's own units) and its number of names (0 once
+// it has been deleted).
 struct file_info {
     file_id id;
     file_kind kind = file_kind::other;
     std::int64_t size = 0;
+    std::int64_t modified = 0;
+    std::uint64_t links = 1;
 };
 
 // device: a name the system keeps for a device (Windows: NUL, COM1, \\.\...),
@@ -75,96 +78,135 @@ bool path_info(const char* path, file_info& info);
 // found closed.
 bool is_closed_standard_stream(const file_info& info);
 
-// Reads size bytes at offset from the file stream is open on, also when the
-// stream was opened for writing only; the stream's position is left alone.
-// False when they cannot be read.
-bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size);
+enum class read_result { whole, short_read, failed };
+
+// Reads size bytes at offset from the file stream is open on, in one read
+// where the system gives them so, also when the stream was opened for
+// writing only; the stream's position is left alone. short_read where the
+// file ends first, failed on a read error.
+read_result read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size);
+
+// Writes size bytes at offset into the file stream is open on, in one write,
+// past the stream's buffer (which holds nothing written); written tells how
+// many of them reached the file, also when it returns false.
+bool write_bytes_at(std::FILE* stream, std::int64_t offset, const void* bytes, std::size_t size,
+                    std::size_t& written);
 
 enum class lock_status { locked, busy, failed };
 
-// Takes an exclusive lock on the open data file between runs; locked also
-// where the file system has no locks. With wait false, busy when another
-// program holds it; with wait true, waits until it is released.
+// Takes an exclusive lock on the open data file between runs, of both kinds
+// that other programs take (a whole-file lock and a record lock); locked
+// also where the file system has no locks. With wait false, busy when
+// another program holds either; with wait true, waits until both are free.
 lock_status lock_data_file(std::FILE* stream, bool wait);
 
-// The GPX output. A regular file, or a name that reaches no file yet, is
-// never written in place: the document goes into a new file of the run's
-// own in the same folder (a link's target's folder), which replaces the
-// final name only at commit_output, at the very end of a successful run.
-// Anything else (a FIFO, a terminal, a device) is written directly.
-class output_file {
-public:
-    output_file() = default;
-    output_file(const output_file&) = delete;
-    output_file& operator=(const output_file&) = delete;
-    // Removes the new file unless it was committed.
-    ~output_file();
 
-    // Hands out the FIFO's or device's stream, which the caller then owns.
-    std::FILE* take_direct()
-    {
-        std::FILE* file = direct;
-        direct = nullptr;
-        return file;
-    }
-    // Closes the streams on the older file and on a FIFO or device.
-    void close_streams()
-    {
-        for (std::FILE** stream : {&existing, &direct})
-            if (*stream)
-                std::fclose(std::exchange(*stream, nullptr));
-    }
+// Flushes the stream and waits until its file's bytes are on the device;
+// a stream on no regular file (a FIFO, a terminal) is flushed only.
+bool sync_stream(std::FILE* stream);
 
-    file_info info;                 // what the final name reaches now
-    bool exists = false;            // it reaches a file (the older GPX)
-    bool replace = false;           // written into a new file, renamed at commit
-    std::FILE* existing = nullptr;  // the older file opened for reading, when it can be
-    std::FILE* direct = nullptr;    // a FIFO or device opened for writing
-    std::string final_path;         // the name the new file is renamed to
-    std::string temp_path;          // the new file's name, while it exists
-    file_info temp_info;            // the new file, once created
+// --- The pieces a replaced output is made of -----------------------------
+
+// What an output's name reaches, as open_output_target found it.
+struct output_target {
+    bool exists = false;          // it reaches a file (the older GPX, a FIFO...)
+    bool regular = false;         // a regular file or none: replaced through a new file
+    file_info info;               // what it reaches
+    std::FILE* reader = nullptr;  // the older regular file opened for reading, where it can be
+    std::FILE* direct = nullptr;  // a FIFO, terminal or device opened for writing
+    std::string final_path;       // the name a rename replaces (a link's end)
 };
 
 // Finds what path reaches and opens it: an existing regular file read-only,
 // for the checks (where it can be read), anything else that exists for
 // writing, as it is (a FIFO waits for its reader). Nothing is created,
-// emptied or changed.
-open_status open_output(const char* path, output_file& out);
+// emptied or changed. The caller closes the streams.
+open_status open_output_target(const char* path, output_target& target);
 
-// True when another program holds a lock on the existing output file.
-bool output_in_use(const output_file& out);
+// True when another program holds the existing output at path (open through
+// reader, where it could be read) locked, or open so that it may not be
+// replaced.
+bool output_in_use(const std::string& path, std::FILE* reader);
 
-// The stream to write the document into: the new file, created exclusively
-// beside the final name (with the older file's permissions and, where the
-// run may set it, its owner), or the opened FIFO or device. From its
-// creation on, a signal that ends the run removes the new file.
-open_status begin_output(output_file& out, std::FILE*& file);
 
-// Removes the new file, if any; the final name is left as it was.
-void discard_output(output_file& out);
+// The folder part of a name, and the name of a file beside it in the same
+// folder.
+std::string folder_of(const std::string& path);
+std::string beside(const std::string& path, const std::string& file_name);
 
-enum class commit_status { done, replaced, failed };
+// A number of this run's own for the names of its files.
+unsigned long run_number();
 
-// Renames the new file over the final name, provided the final name still
-// reaches the file that was checked (or still none: else replaced), then
-// syncs the folder when sync is true. A direct output has nothing to commit.
-commit_status commit_output(output_file& out, bool sync);
+enum class create_status { created, exists, failed };
+
+// Creates path as a new file that only its owner may read or write, for
+// writing in text mode, failing where the name is taken. While signals are
+// held (signals_held), the caller registers it for removal before they are
+// let through again.
+create_status create_new_file(const std::string& path, std::FILE*& file);
+
+// Gives made, a new file, the owner and the access rules (the extended
+// attributes that carry them, and access lists) of the older file at
+// older_path (read through older, where it could be opened); false when an
+// access list could not be carried over.
+bool copy_access_rules(const std::string& older_path, std::FILE* older, std::FILE* made);
+
+// Gives made the permission bits of the older file, or those a new file of
+// this process gets where there is none.
+bool copy_mode(const std::string& older_path, bool older_exists, std::FILE* made);
+
+enum class place_status { done, taken, unsupported, failed };
+
+// Puts the file new_path under final_path in one step, keeping the older
+// file that was there: under new_path, where the two names are swapped
+// (Linux), or under backup_path, a free name of the caller's (Windows);
+// older_now tells which. unsupported where the file system cannot do it in
+// one step (the caller renames in two steps then).
+place_status replace_keeping(const std::string& new_path, const std::string& final_path,
+                             const std::string& backup_path, std::string& older_now);
+
+// Renames from to to; with replace false, taken when to exists (in one step
+// where the file system can).
+place_status rename_file(const std::string& from, const std::string& to, bool replace);
+
+// Removes the name path.
+bool remove_file(const std::string& path);
+
+// Waits until the folder's entries are on the device.
+bool sync_folder(const std::string& path);
+
+// --- Signals --------------------------------------------------------------
 
 // From now until the process ends, every signal whose default action ends
-// the process removes the run's new output file first and then ends the run
+// the process (and, on Windows, every console event that ends it) removes
+// the files registered with remove_on_signal first and then ends the run
 // with the signal's own status. Signals ignored at the start stay ignored.
 // An over-large file is an ordinary write error, not a signal.
 void watch_signals();
 
-// Holds every signal back (hold true) while the configuration block is
-// written and synced and the output committed, so that a run leaves either
-// the old block or the new one; a held signal takes effect when hold is
-// false again.
-void hold_signals(bool hold);
+// Registers path (held by the caller until it calls keep_on_signal) as a
+// file a signal removes; at most a few at once. Call both while signals are
+// held.
+void remove_on_signal(const std::string& path);
+void keep_on_signal(const std::string& path);
 
-// Flushes the stream and waits until its file's bytes are on the device;
-// a stream on no regular file (a FIFO, a terminal) is flushed only.
-bool sync_stream(std::FILE* stream);
+// Holds every signal back for the life of the object: a signal that comes
+// meanwhile takes effect when the last guard ends, unless finish_run was
+// called first.
+class signals_held {
+public:
+    signals_held();
+    ~signals_held();
+    signals_held(const signals_held&) = delete;
+    signals_held& operator=(const signals_held&) = delete;
+};
+
+// True when a signal that ends the run came while signals were held.
+bool ending_signal_pending();
+
+// The run is complete: from now on the signals it caught are ignored, also
+// one that came while they were held.
+void finish_run();
 
 // Asks the system to back the untouched memory of [begin, begin + size) with
 // huge pages where it has them.

@@ -9,12 +9,15 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <optional>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace sys {
 
@@ -28,6 +31,8 @@ file_info info_of(const struct stat& st)
                 : S_ISBLK(st.st_mode) ? file_kind::disk_device
                                       : file_kind::other;
     info.size = static_cast<std::int64_t>(st.st_size);
+    info.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    info.links = static_cast<std::uint64_t>(st.st_nlink);
     return info;
 }
 
@@ -40,35 +45,40 @@ bool fd_info(int fd, file_info& info)
     return true;
 }
 
-// The signals whose default action ends the process, apart from those
-// that report a fault of the program itself; SIGXFSZ is ignored instead.
-constexpr int ending_signals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGPIPE, SIGQUIT, SIGUSR1,
-                                  SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
+// The signals whose default action ends the process (the real-time ones
+// are added at the start); SIGXFSZ is ignored instead, so an over-large file
+// is a write error. Those that report a fault of the program are caught too:
+// a run's files are removed before the default action ends it.
+constexpr int fixed_ending_signals[] = {
+    SIGINT,  SIGTERM, SIGHUP,  SIGPIPE, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+    SIGPROF, SIGXCPU, SIGPWR,  SIGIO,   SIGABRT, SIGBUS,  SIGFPE,  SIGILL,  SIGSEGV,
+    SIGSYS,  SIGTRAP,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
-// The run's new output file, removed by the signal handler (unlink is safe
-// in a signal handler). Set and cleared only while every signal is blocked.
-const char* volatile removing = nullptr;
+// Which signals this run catches (those not ignored at the start).
+bool watched[NSIG];
 
-// Which of them this run catches (those not ignored at the start).
-bool watched[std::size(ending_signals)];
+// The files a signal removes (unlink is safe in a signal handler). Changed
+// only while every signal is blocked.
+constexpr std::size_t removal_slots = 4;
+std::string removal_paths[removal_slots];
+const char* volatile removing[removal_slots];
 
-bool ending_signal_pending()
-{
-    sigset_t pending;
-    if (::sigpending(&pending) != 0)
-        return false;
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
-        if (watched[i] && sigismember(&pending, ending_signals[i]) == 1)
-            return true;
-    return false;
-}
+// Nesting of signals_held, and the mask before the outermost.
+int held_depth = 0;
+sigset_t mask_before;
 
 void on_ending_signal(int signal)
 {
-    if (const char* path = removing)
-        ::unlink(path);
+    for (const char* volatile& path : removing)
+        if (const char* name = path)
+            ::unlink(name);
     // Ends with the signal's own status: the default action, raised again
-    // and delivered once the handler returns.
+    // and delivered once the handler returns (a fault raises itself again
+    // as the instruction is retried).
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
@@ -94,7 +104,8 @@ private:
 file_id closed_standard[3];
 bool standard_closed[3];
 
-// The folder part of path ("." for a bare name) and the rest.
+}  // namespace
+
 std::string folder_of(const std::string& path)
 {
     std::string::size_type slash = path.rfind('/');
@@ -102,6 +113,13 @@ std::string folder_of(const std::string& path)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+std::string beside(const std::string& path, const std::string& file_name)
+{
+    return folder_of(path) + "/" + file_name;
+}
+
+namespace {
 
 // The name that a rename replaces for path: path itself, or, where it is a
 // symbolic link, the name its chain of links ends in (which may not exist
@@ -206,7 +224,7 @@ bool path_info(const char* path, file_info& info)
     return true;
 }
 
-bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size)
+read_result read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size)
 {
     int fd = ::fileno(stream);
     int reader = -1;
@@ -219,18 +237,18 @@ bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::siz
             !(written.id == read.id)) {
             if (reader >= 0)
                 ::close(reader);
-            return false;
+            return read_result::failed;
         }
         fd = reader;
     }
     auto* at = static_cast<unsigned char*>(bytes);
-    bool whole = true;
+    read_result result = read_result::whole;
     while (size > 0) {
         ssize_t got = ::pread(fd, at, size, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            whole = false;
+            result = got < 0 ? read_result::failed : read_result::short_read;
             break;
         }
         at += got;
@@ -239,52 +257,100 @@ bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::siz
     }
     if (reader >= 0)
         ::close(reader);
-    return whole;
+    return result;
 }
+
+bool write_bytes_at(std::FILE* stream, std::int64_t offset, const void* bytes, std::size_t size,
+                    std::size_t& written)
+{
+    written = 0;
+    const auto* at = static_cast<const unsigned char*>(bytes);
+    while (written < size) {
+        ssize_t put = ::pwrite(::fileno(stream), at + written, size - written,
+                               static_cast<off_t>(offset) + static_cast<off_t>(written));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        written += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+namespace {
+
+// A record lock over the whole file, owned by the opening (not by the
+// process), so it conflicts with the record locks of other programs and of
+// other runs alike. Where the system has no such locks, a process's own.
+bool record_lock(int fd, bool wait, bool& busy)
+{
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+#ifdef F_OFD_SETLK
+    const int set = wait ? F_OFD_SETLKW : F_OFD_SETLK;
+#else
+    const int set = wait ? F_SETLKW : F_SETLK;
+#endif
+    busy = false;
+    while (::fcntl(fd, set, &whole) != 0) {
+        if (errno == EAGAIN || errno == EACCES) {
+            busy = true;
+            return false;
+        }
+        if (errno != EINTR)
+            return errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EBADF ||
+                   errno == EINVAL;
+    }
+    return true;
+}
+
+}  // namespace
 
 lock_status lock_data_file(std::FILE* stream, bool wait)
 {
-    while (::flock(::fileno(stream), LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+    int fd = ::fileno(stream);
+    while (::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
         if (errno == EWOULDBLOCK)
             return lock_status::busy;
         // No locks here; on NFS an exclusive lock also needs a writable
         // opening, which a data file that is only listed may not give.
         if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EBADF)
-            return lock_status::locked;
+            break;
         if (errno != EINTR)
             return lock_status::failed;
     }
-    return lock_status::locked;
+    bool busy;
+    if (record_lock(fd, wait, busy))
+        return lock_status::locked;
+    return busy ? lock_status::busy : lock_status::failed;
 }
 
-output_file::~output_file()
-{
-    discard_output(*this);
-}
-
-open_status open_output(const char* path, output_file& out)
+open_status open_output_target(const char* path, output_target& target)
 {
     struct stat st;
+    if (*path == '\0')
+        return open_status::cannot_open;
     if (::stat(path, &st) != 0) {
         // A name that reaches no file yet (also a link to a missing file):
         // the new file is made under the name the link ends in.
-        if (errno != ENOENT || !final_name(path, out.final_path))
+        if (errno != ENOENT || !final_name(path, target.final_path))
             return open_status::cannot_open;
-        out.replace = true;
+        target.regular = true;
         return open_status::ok;
     }
     if (!S_ISREG(st.st_mode)) {
         // A FIFO, a terminal or a device is written as it is; a FIFO waits
         // for its reader, as any writer's opening does. A folder fails here.
         int fd = ::open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0 || !fd_info(fd, out.info) || out.info.kind == file_kind::regular) {
+        if (fd < 0 || !fd_info(fd, target.info) || target.info.kind == file_kind::regular) {
             if (fd >= 0)
                 ::close(fd);
             return open_status::cannot_open;
         }
-        out.exists = true;
-        out.direct = stream_on(fd, "w");
-        return out.direct ? open_status::ok : open_status::cannot_open;
+        target.exists = true;
+        target.direct = stream_on(fd, "w");
+        return target.direct ? open_status::ok : open_status::cannot_open;
     }
     // An older regular file: opened for reading only, for the checks, and
     // replaced at the end; what is open decides what it is. The name the
@@ -292,28 +358,28 @@ open_status open_output(const char* path, output_file& out)
     // kept read-only) is not replaced either.
     if (::faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0)
         return open_status::cannot_open;
-    out.exists = out.replace = true;
-    out.info = info_of(st);
+    target.exists = target.regular = true;
+    target.info = info_of(st);
     int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
-        if (!fd_info(fd, out.info) || out.info.kind != file_kind::regular) {
+        if (!fd_info(fd, target.info) || target.info.kind != file_kind::regular) {
             ::close(fd);
             return open_status::cannot_open;
         }
-        out.existing = stream_on(fd, "rb");
+        target.reader = stream_on(fd, "rb");
     }
     file_info named;
-    if (!final_name(path, out.final_path) || !path_info(out.final_path.c_str(), named) ||
-        !(named.id == out.info.id))
+    if (!final_name(path, target.final_path) || !path_info(target.final_path.c_str(), named) ||
+        !(named.id == target.info.id))
         return open_status::cannot_open;
     return open_status::ok;
 }
 
-bool output_in_use(const output_file& out)
+bool output_in_use(const std::string&, std::FILE* reader)
 {
-    if (!out.existing)
+    if (!reader)
         return false;
-    int fd = ::fileno(out.existing);
+    int fd = ::fileno(reader);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK;
     ::flock(fd, LOCK_UN);
@@ -324,84 +390,159 @@ bool output_in_use(const output_file& out)
     return ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
-open_status begin_output(output_file& out, std::FILE*& file)
+unsigned long run_number()
 {
-    if (!out.replace) {
-        file = out.take_direct();
-        return file ? open_status::ok : open_status::cannot_open;
-    }
-    // Created and named for the signal handler with every signal held, so
-    // that no signal can leave it behind; a name of the run's own, hidden.
-    signals_blocked held;
-    std::string stem = folder_of(out.final_path) + "/.trekdump-" + std::to_string(::getpid()) + "-";
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        out.temp_path = stem + std::to_string(attempt) + ".gpx";
-        fd = ::open(out.temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-                    0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0) {
-        out.temp_path.clear();
-        return open_status::cannot_open;
-    }
-    removing = out.temp_path.c_str();
-    struct stat older;
-    if (out.exists && ::stat(out.final_path.c_str(), &older) == 0 &&
-        info_of(older).id == out.info.id) {
-        // The older file's owner where this run may set it, then its
-        // permission bits (a change of owner may clear set-id bits).
-        (void)!::fchown(fd, older.st_uid, older.st_gid);
-        ::fchmod(fd, older.st_mode & 07777);
-    }
-    if (!fd_info(fd, out.temp_info) || !(file = stream_on(fd, "w")))
-        return open_status::cannot_open;
-    return open_status::ok;
+    return static_cast<unsigned long>(::getpid());
 }
 
-void discard_output(output_file& out)
+create_status create_new_file(const std::string& path, std::FILE*& file)
 {
-    if (!out.temp_path.empty()) {
-        signals_blocked held;
-        ::unlink(out.temp_path.c_str());
-        removing = nullptr;
-        out.temp_path.clear();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno == EEXIST ? create_status::exists : create_status::failed;
+    file = stream_on(fd, "w");
+    if (!file) {
+        ::unlink(path.c_str());
+        return create_status::failed;
     }
-    out.close_streams();
+    return create_status::created;
 }
 
-commit_status commit_output(output_file& out, bool sync)
+namespace {
+
+// The extended attributes that carry a file's access rules and its user's
+// notes: its access list and the user.* ones.
+bool carried_attribute(const char* name)
 {
-    if (!out.replace)
-        return commit_status::done;
-    // The final name must still reach the file that was checked, or none.
-    file_info now;
-    bool found = path_info(out.final_path.c_str(), now);
-    if (found != out.exists || (found && !(now.id == out.info.id)))
-        return commit_status::replaced;
-    {
-        // A signal that came meanwhile ends the run before the rename (it
-        // takes effect once signals are let through again); once the rename
-        // is decided, the run is complete and later signals are ignored.
-        signals_blocked held;
-        if (out.temp_path.empty() || ending_signal_pending())
-            return commit_status::failed;
-        for (std::size_t i = 0; i < std::size(ending_signals); ++i)
-            if (watched[i])
-                ::signal(ending_signals[i], SIG_IGN);
-        if (::rename(out.temp_path.c_str(), out.final_path.c_str()) != 0)
-            return commit_status::failed;
-        removing = nullptr;
-        out.temp_path.clear();
+    return std::strcmp(name, "system.posix_acl_access") == 0 ||
+           std::strncmp(name, "user.", 5) == 0;
+}
+
+// Copies the carried attributes of from onto to; false when the access list
+// could not be copied (others are best effort).
+bool copy_attributes(int from, int to)
+{
+    ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size <= 0)
+        return size == 0 || errno == ENOTSUP || errno == ENOSYS;
+    std::vector<char> names(static_cast<std::size_t>(size));
+    size = ::flistxattr(from, names.data(), names.size());
+    if (size < 0)
+        return false;
+    bool access_list_kept = true;
+    for (const char* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
+        if (!carried_attribute(name))
+            continue;
+        ssize_t length = ::fgetxattr(from, name, nullptr, 0);
+        std::vector<char> value(length > 0 ? static_cast<std::size_t>(length) : 0);
+        bool copied = length >= 0 &&
+                      (length = ::fgetxattr(from, name, value.data(), value.size())) >= 0 &&
+                      ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(length), 0) == 0;
+        if (!copied && std::strncmp(name, "system.", 7) == 0)
+            access_list_kept = false;
     }
-    if (!sync)
-        return commit_status::done;
-    int folder = ::open(folder_of(out.final_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return access_list_kept;
+}
+
+}  // namespace
+
+bool copy_access_rules(const std::string& older_path, std::FILE* older, std::FILE* made)
+{
+    int fd = ::fileno(made);
+    struct stat st;
+    if (::stat(older_path.c_str(), &st) != 0)
+        return false;
+    // The older file's owner where this run may set it.
+    (void)!::fchown(fd, st.st_uid, st.st_gid);
+    if (older)
+        return copy_attributes(::fileno(older), fd);
+    // An older file that cannot be read: its attributes cannot be told, so
+    // an access list cannot be ruled out.
+    return ::listxattr(older_path.c_str(), nullptr, 0) <= 0 ? true : false;
+}
+
+bool copy_mode(const std::string& older_path, bool older_exists, std::FILE* made)
+{
+    mode_t mode;
+    if (older_exists) {
+        struct stat st;
+        if (::stat(older_path.c_str(), &st) != 0)
+            return false;
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    return ::fchmod(::fileno(made), mode) == 0;
+}
+
+namespace {
+
+// A rename the file system cannot do in one step: no such call, or not on
+// this file system (FAT, NFS, FUSE).
+bool unsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP;
+}
+
+place_status failed_as(int error)
+{
+    return error == EEXIST ? place_status::taken : place_status::failed;
+}
+
+}  // namespace
+
+place_status replace_keeping(const std::string& new_path, const std::string& final_path,
+                             const std::string&, std::string& older_now)
+{
+#ifdef RENAME_EXCHANGE
+    if (::renameat2(AT_FDCWD, new_path.c_str(), AT_FDCWD, final_path.c_str(), RENAME_EXCHANGE) ==
+        0) {
+        older_now = new_path;
+        return place_status::done;
+    }
+    return unsupported(errno) ? place_status::unsupported : failed_as(errno);
+#else
+    (void)new_path, (void)final_path, (void)older_now;
+    return place_status::unsupported;
+#endif
+}
+
+place_status rename_file(const std::string& from, const std::string& to, bool replace)
+{
+    if (replace)
+        return ::rename(from.c_str(), to.c_str()) == 0 ? place_status::done : place_status::failed;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return place_status::done;
+    if (!unsupported(errno))
+        return failed_as(errno);
+#endif
+    // A second name that fails where one is there, then the first removed;
+    // without links (FAT), the rename after a look.
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return ::unlink(from.c_str()) == 0 ? place_status::done : place_status::failed;
+    if (errno == EEXIST)
+        return place_status::taken;
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0)
+        return place_status::taken;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? place_status::done : place_status::failed;
+}
+
+bool remove_file(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool sync_folder(const std::string& path)
+{
+    int folder = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     bool synced = folder >= 0 && ::fsync(folder) == 0;
     if (folder >= 0)
         ::close(folder);
-    return synced ? commit_status::done : commit_status::failed;
+    return synced;
 }
 
 void watch_signals()
@@ -410,22 +551,69 @@ void watch_signals()
     struct sigaction action {};
     action.sa_handler = on_ending_signal;
     sigfillset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+    auto watch = [&action](int signal) {
         // A signal the caller ignores (nohup, a background job) stays ignored.
         struct sigaction before;
-        watched[i] = ::sigaction(ending_signals[i], nullptr, &before) == 0 &&
-                     before.sa_handler != SIG_IGN &&
-                     ::sigaction(ending_signals[i], &action, nullptr) == 0;
-    }
+        watched[signal] = ::sigaction(signal, nullptr, &before) == 0 &&
+                          before.sa_handler != SIG_IGN &&
+                          ::sigaction(signal, &action, nullptr) == 0;
+    };
+    for (int signal : fixed_ending_signals)
+        watch(signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        watch(signal);
 }
 
-void hold_signals(bool hold)
+void remove_on_signal(const std::string& path)
 {
-    static std::optional<signals_blocked> held;
-    if (hold)
-        held.emplace();
-    else
-        held.reset();
+    for (std::size_t i = 0; i < removal_slots; ++i)
+        if (!removing[i]) {
+            removal_paths[i] = path;
+            removing[i] = removal_paths[i].c_str();
+            return;
+        }
+}
+
+void keep_on_signal(const std::string& path)
+{
+    for (std::size_t i = 0; i < removal_slots; ++i)
+        if (removing[i] && removal_paths[i] == path) {
+            removing[i] = nullptr;
+            removal_paths[i].clear();
+        }
+}
+
+signals_held::signals_held()
+{
+    sigset_t all, before;
+    sigfillset(&all);
+    ::sigprocmask(SIG_BLOCK, &all, &before);
+    if (held_depth++ == 0)
+        mask_before = before;
+}
+
+signals_held::~signals_held()
+{
+    if (--held_depth == 0)
+        ::sigprocmask(SIG_SETMASK, &mask_before, nullptr);
+}
+
+bool ending_signal_pending()
+{
+    sigset_t pending;
+    if (::sigpending(&pending) != 0)
+        return false;
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (watched[signal] && sigismember(&pending, signal) == 1)
+            return true;
+    return false;
+}
+
+void finish_run()
+{
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (watched[signal])
+            ::signal(signal, SIG_IGN);
 }
 
 bool sync_stream(std::FILE* stream)

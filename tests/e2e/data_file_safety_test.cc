@@ -150,14 +150,78 @@ datafile_builder with_setting(datafile_builder data, layout::field where, unsign
     return data;
 }
 
+// One race, fault or signal made certain: the setup, then the tool (under
+// strace with the trace given, holding one call while the change meanwhile
+// is done), and what the files are afterwards.
+struct row {
+    std::string setup, args, redirs, trace, meanwhile;
+    int status;
+    std::string err;
+    const std::vector<unsigned char>* data;  // nullptr: the check alone tells
+    std::string check;                       // a shell condition on the files afterwards
+    std::string wrapper = "";                // a command the tool runs under
+};
+
+class DataFileRaces : public DataFileSafety {
+protected:
+    void SetUp() override
+    {
+        DataFileSafety::SetUp();
+        if (run_bash("strace -o /dev/null -e inject=getpid:error=EIO true").status != 0)
+            GTEST_SKIP() << "strace with fault injection is not available here";
+    }
+    template <std::size_t n>
+    void run_rows(const row (&rows)[n])
+    {
+        for (const row& r : rows) {
+            ASSERT_TRUE(with_many_points().write(dir.file("NVPIPE.DAT")));
+            std::string what = r.setup + " | " + r.args + " " + r.redirs + " | " + r.trace;
+            std::string tool = std::string(TREKDUMP_BINARY) + " " + r.args;
+            if (!r.trace.empty())
+                tool = "strace -f -qqq -o trace.log " + r.trace + " " + r.wrapper + " " + tool;
+        else
+            tool = r.wrapper + " " + tool;
+            std::string meanwhile =
+                r.meanwhile.empty() ? "" : "(entered " + r.trace.substr(r.trace.rfind('=') + 1) +
+                                               "; " + r.meanwhile + ") &\n";
+            shell_result result = run_bash(
+                "cd " + quoted(dir.path()) +
+                " && find . -mindepth 1 ! -name NVPIPE.DAT -delete && cp NVPIPE.DAT orig.DAT || exit 99\n"
+                "export ASAN_OPTIONS=detect_leaks=0\n"
+                // Waits until the trace shows the held call entered.
+                "entered() { for i in $(seq 1000); do n=$(grep -c '' trace.log 2>/dev/null); "
+                "[ \"${n:-0}\" -ge \"${1%+}\" ] && return; sleep 0.01; done; }\n"
+                "tool() { awk '{ print $1; exit }' trace.log; }\n" +
+                r.setup + "\n" + meanwhile +
+                // The tool's standard error without strace's notes or the shell's
+                // report of a signal.
+                "exec 4>&2 2>/dev/null\n" + tool + " 2>tool.err " + r.redirs +
+                "\nstatus=$?\nwait\ngrep -v '^strace: ' tool.err >&4\nexit $status\n");
+            if (result.status == 77) {
+                std::printf("skipped, not possible here: %s\n", what.c_str());
+                continue;
+            }
+            EXPECT_EQ(result.status, r.status) << what;
+            EXPECT_EQ(result.err, r.err) << what;
+            if (r.data) {
+                EXPECT_EQ(data_bytes(), *r.data) << what;
+            }
+            if (!r.check.empty()) {
+                EXPECT_EQ(run_bash("cd " + quoted(dir.path()) + " && " + r.check).status, 0)
+                    << what << " | afterwards: " << r.check;
+            }
+            EXPECT_EQ(run_bash("cd " + quoted(dir.path()) + " && ! ls -A | grep trekdump-").status, 0)
+                << what << " | a new file of the run left behind";
+        }
+    }
+};
+
 // Races, signals, I/O errors and aliases: each guard is checked on the file
 // really written. A race is made certain with strace, which holds one call of
 // the tool (delay_enter) until the change meanwhile is done: the change waits
 // until the trace shows that call entered.
-TEST_F(DataFileSafety, FailsClosed)
+TEST_F(DataFileRaces, FailsClosed)
 {
-    if (run_bash("strace -o /dev/null -e inject=getpid:error=EIO true").status != 0)
-        GTEST_SKIP() << "strace with fault injection is not available here";
     const auto plain = with_many_points().bytes();
     const auto rewrite = rewritten(with_many_points());
     const auto contrast = rewritten(with_setting(with_many_points(), layout::contrast, 210));
@@ -170,20 +234,13 @@ TEST_F(DataFileSafety, FailsClosed)
     const std::string out_write = "-e trace=write -e inject=write" + hold + "1";
     const std::string data_open = "-P NVPIPE.DAT -e trace=openat -e inject=openat" + hold + "2";
     const std::string data_write =
-        "-P \"$PWD/NVPIPE.DAT\" -e trace=write -e inject=write" + hold + "1";
-    const std::string data_sync = "-P \"$PWD/NVPIPE.DAT\" -e trace=fsync -e inject=fsync" + hold + "1";
+        "-P \"$PWD/NVPIPE.DAT\" -e trace=pwrite64 -e inject=pwrite64" + hold + "1";
+    const std::string rename_held = "-e trace=renameat2 -e inject=renameat2" + hold + "1";
     const std::string data_read = "-P \"$PWD/NVPIPE.DAT\" -e trace=read -e inject=read:error=EIO";
-    const std::string old_kept = "[ \"$(cat o.gpx)\" = old ]";
+    const std::string old_kept = "[ \"$(cat o.gpx)\" = '<old/>' ]";
     // Holds a lock on file in the background until the run is over.
     auto locked = [](const std::string& file) {
         return "flock " + file + " sleep 2 & until ! flock -n " + file + " true; do sleep 0.01; done";
-    };
-    struct row {
-        std::string setup, args, redirs, trace, meanwhile;
-        int status;
-        std::string err;
-        const std::vector<unsigned char>* data;  // nullptr: the check alone tells
-        std::string check;                       // a shell condition on the files afterwards
     };
     // A file that begins as an XML document (printf's format) named as the data file.
     auto xml = [&plain](const std::string& start) {
@@ -194,11 +251,11 @@ TEST_F(DataFileSafety, FailsClosed)
     const row rows[] = {
         // The output swapped for the data file while it is opened, or just
         // before the new GPX replaces it.
-        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "",
+        {"echo '<old/>' >o.gpx", "--read=o.gpx NVPIPE.DAT", "",
          "-P o.gpx -e trace=openat -e inject=openat" + hold + "1", "ln -f NVPIPE.DAT o.gpx", 1,
          "error: output file 'o.gpx' is the data file itself, not overwriting it\n", &plain, ""},
-        {"", "--read=o.gpx NVPIPE.DAT", "", data_sync, "ln -sf NVPIPE.DAT o.gpx", 1,
-         "error: 'o.gpx' was replaced during the run, not writing to it\n", &rewrite,
+        {"", "--read=o.gpx NVPIPE.DAT", "", rename_held, "ln -sf NVPIPE.DAT o.gpx", 1,
+         "error: 'o.gpx' was replaced during the run, not writing to it\n", &plain,
          "[ -L o.gpx ]"},
         // The data file replaced or emptied between its two openings.
         {"cp NVPIPE.DAT new.DAT; echo >>new.DAT; cp new.DAT new.orig", "--set-contrast=210 NVPIPE.DAT",
@@ -227,52 +284,54 @@ TEST_F(DataFileSafety, FailsClosed)
          &plain, "cmp -s DB DB.orig"},
         // Read and write errors are no end of the file, and no success; a
         // run that fails leaves the older GPX as it was.
-        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "", data_read + ":when=2+", "", 1,
+        {"echo '<old/>' >o.gpx", "--read=o.gpx NVPIPE.DAT", "", data_read + ":when=2+", "", 1,
          "error reading file 'NVPIPE.DAT'\n", &plain, old_kept},
-        {"echo old >o.gpx", "--read=o.gpx --analyze NVPIPE.DAT", ">/dev/null",
+        {"echo '<old/>' >o.gpx", "--read=o.gpx --analyze NVPIPE.DAT", ">/dev/null",
          data_read + ":when=4+", "", 1, "error reading file 'NVPIPE.DAT'\n", &plain, old_kept},
         {"", "--analyze NVPIPE.DAT", ">/dev/null", data_read + ":when=3+", "", 1,
          "error reading file 'NVPIPE.DAT'\n", &plain, ""},
-        {"", "--conf NVPIPE.DAT", ">/dev/null", data_read, "", 1,
+        {"", "--conf NVPIPE.DAT", ">/dev/null",
+         "-P \"$PWD/NVPIPE.DAT\" -e trace=pread64 -e inject=pread64:error=EIO", "", 1,
          "error reading file 'NVPIPE.DAT'\n", &plain, ""},
-        {"echo old >o.gpx", "--read=o.gpx --set-contrast=210 NVPIPE.DAT", "",
-         "-P \"$PWD/NVPIPE.DAT\" -e trace=write -e inject=write:error=ENOSPC", "", 1,
+        {"echo '<old/>' >o.gpx", "--read=o.gpx --set-contrast=210 NVPIPE.DAT", "",
+         "-P \"$PWD/NVPIPE.DAT\" -e trace=pwrite64 -e inject=pwrite64:error=ENOSPC", "", 1,
          "error writing file 'NVPIPE.DAT'\n", &plain, old_kept},
-        {"echo old >o.gpx", "--read=o.gpx --conf NVPIPE.DAT", ">/dev/full", "", "", 1,
+        {"echo '<old/>' >o.gpx", "--read=o.gpx --conf NVPIPE.DAT", ">/dev/full", "", "", 1,
          "error writing to standard output\n", &plain, old_kept},
         {"ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "", 1, "error writing file 'o.gpx'\n",
          &plain, "[ ! -e o.gpx ]"},
-        {"echo old >o.gpx; ln o.gpx other.gpx; ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "",
+        {"echo '<old/>' >o.gpx; ln o.gpx other.gpx; ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "",
          1, "error writing file 'o.gpx'\n", &plain,
-         old_kept + " && [ \"$(cat other.gpx)\" = old ]"},
+         old_kept + " && [ \"$(cat other.gpx)\" = '<old/>' ]"},
         {"ln -s real.gpx o.gpx; ulimit -f 1", "--read=o.gpx NVPIPE.DAT", "", "", "", 1,
          "error writing file 'o.gpx'\n", &plain, "[ -L o.gpx ] && [ ! -e real.gpx ]"},
         // Interrupted by any signal that ends a process: the older GPX kept,
         // the signal's own status; the block written whole or not at all.
         {"", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -TERM $(tool)", 128 + 15, "", &plain,
          "[ ! -e o.gpx ]"},
-        {"echo old >o.gpx; ln o.gpx other.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write,
-         "kill -INT $(tool)", 128 + 2, "", &plain, old_kept + " && [ \"$(cat other.gpx)\" = old ]"},
-        {"echo old >o.gpx; ulimit -c 0", "--read=o.gpx NVPIPE.DAT", "", out_write,
+        {"echo '<old/>' >o.gpx; ln o.gpx other.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write,
+         "kill -INT $(tool)", 128 + 2, "", &plain, old_kept + " && [ \"$(cat other.gpx)\" = '<old/>' ]"},
+        {"echo '<old/>' >o.gpx; ulimit -c 0", "--read=o.gpx NVPIPE.DAT", "", out_write,
          "kill -QUIT $(tool)", 128 + 3, "", &plain, old_kept},
-        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -ALRM $(tool)",
+        {"echo '<old/>' >o.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -ALRM $(tool)",
          128 + 14, "", &plain, old_kept},
-        {"echo old >o.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -KILL $(tool)",
+        {"echo '<old/>' >o.gpx", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -KILL $(tool)",
          128 + 9, "", &plain, old_kept + " && rm .trekdump-*"},
-        {"echo old >o.gpx", "--read=o.gpx --set-contrast=210 NVPIPE.DAT", "", data_write,
-         "kill -TERM $(tool)", 128 + 15, "", &contrast, old_kept},
-        {"ulimit -c 0", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -QUIT $(tool)",
-         128 + 3, "", &contrast, ""},
-        {"", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -USR1 $(tool)", 128 + 10, "",
+        // During the commit a signal lets it finish: status 0, both new.
+        {"echo '<old/>' >o.gpx", "--read=o.gpx --set-contrast=210 NVPIPE.DAT", "", data_write,
+         "kill -TERM $(tool)", 0, "", &contrast, "grep -q '</gpx>' o.gpx"},
+        {"ulimit -c 0", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -QUIT $(tool)", 0,
+         "", &contrast, ""},
+        {"", "--set-contrast=210 NVPIPE.DAT", "", data_write, "kill -USR1 $(tool)", 0, "",
          &contrast, ""},
         // A signal ignored from the start stays ignored.
         {"trap '' HUP", "--read=o.gpx NVPIPE.DAT", "", out_write, "kill -HUP $(tool)", 0, "",
          &rewrite, "grep -q '</gpx>' o.gpx"},
         // A replaced GPX keeps the older file's permission bits; a link's
         // target is replaced, the link stays.
-        {"echo old >o.gpx; chmod 640 o.gpx", "--read=o.gpx NVPIPE.DAT", "", "", "", 0, "",
+        {"echo '<old/>' >o.gpx; chmod 640 o.gpx", "--read=o.gpx NVPIPE.DAT", "", "", "", 0, "",
          &rewrite, "[ \"$(stat -c %a o.gpx)\" = 640 ] && grep -q '</gpx>' o.gpx"},
-        {"mkdir sub; echo old >sub/real.gpx; ln -s sub/real.gpx o.gpx", "--read=o.gpx NVPIPE.DAT",
+        {"mkdir sub; echo '<old/>' >sub/real.gpx; ln -s sub/real.gpx o.gpx", "--read=o.gpx NVPIPE.DAT",
          "", "", "", 0, "", &rewrite, "[ -L o.gpx ] && grep -q '</gpx>' sub/real.gpx && rm -r sub"},
         // A FIFO beside the data file is written as it is, never synced.
         {"mkfifo f.gpx; cat f.gpx >got &", "--read=f.gpx NVPIPE.DAT", "", "", "", 0, "", &rewrite,
@@ -311,44 +370,7 @@ TEST_F(DataFileSafety, FailsClosed)
          "--read=o.gpx NVPIPE.DAT", "", "-e trace=fsync", "", 0, "", &rewrite,
          "[ \"$(grep -c fsync trace.log)\" = 1 ] && [ -s o.gpx ] && rm \"$(readlink o.gpx)\""},
     };
-    for (const row& r : rows) {
-        ASSERT_TRUE(with_many_points().write(dir.file("NVPIPE.DAT")));
-        std::string what = r.setup + " | " + r.args + " " + r.redirs + " | " + r.trace;
-        std::string tool = std::string(TREKDUMP_BINARY) + " " + r.args;
-        if (!r.trace.empty())
-            tool = "strace -f -qqq -o trace.log " + r.trace + " " + tool;
-        std::string meanwhile =
-            r.meanwhile.empty() ? "" : "(entered " + r.trace.substr(r.trace.rfind('=') + 1) +
-                                           "; " + r.meanwhile + ") &\n";
-        shell_result result = run_bash(
-            "cd " + quoted(dir.path()) +
-            " && rm -f -- *.gpx *.log && cp NVPIPE.DAT orig.DAT || exit 99\n"
-            "export ASAN_OPTIONS=detect_leaks=0\n"
-            // Waits until the trace shows the held call entered.
-            "entered() { for i in $(seq 1000); do n=$(grep -c '' trace.log 2>/dev/null); "
-            "[ \"${n:-0}\" -ge \"${1%+}\" ] && return; sleep 0.01; done; }\n"
-            "tool() { awk '{ print $1; exit }' trace.log; }\n" +
-            r.setup + "\n" + meanwhile +
-            // The tool's standard error without strace's notes or the shell's
-            // report of a signal.
-            "exec 4>&2 2>/dev/null\n" + tool + " 2>tool.err " + r.redirs +
-            "\nstatus=$?\nwait\ngrep -v '^strace: ' tool.err >&4\nexit $status\n");
-        if (result.status == 77) {
-            std::printf("skipped, not possible here: %s\n", what.c_str());
-            continue;
-        }
-        EXPECT_EQ(result.status, r.status) << what;
-        EXPECT_EQ(result.err, r.err) << what;
-        if (r.data) {
-            EXPECT_EQ(data_bytes(), *r.data) << what;
-        }
-        if (!r.check.empty()) {
-            EXPECT_EQ(run_bash("cd " + quoted(dir.path()) + " && " + r.check).status, 0)
-                << what << " | afterwards: " << r.check;
-        }
-        EXPECT_EQ(run_bash("cd " + quoted(dir.path()) + " && ! ls -A | grep trekdump-").status, 0)
-            << what << " | a new file of the run left behind";
-    }
+    run_rows(rows);
 }
 
 }  // namespace
