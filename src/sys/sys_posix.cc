@@ -5,11 +5,17 @@
 #include "sys/sys.h"
 
 #include <fcntl.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#ifdef __linux__
 #include <sys/xattr.h>
+#endif
 #include <unistd.h>
 
 #include <cerrno>
@@ -395,8 +401,32 @@ unsigned long run_number()
     return static_cast<unsigned long>(::getpid());
 }
 
+namespace {
+
+// True when the folder takes new names but lets none be removed or renamed
+// (append-only or immutable): a file made there could never be taken away.
+bool folder_keeps_every_name([[maybe_unused]] const std::string& folder)
+{
+#ifdef FS_IOC_GETFLAGS
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool keeps = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                 (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+    ::close(fd);
+    return keeps;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
 create_status create_new_file(const std::string& path, std::FILE*& file)
 {
+    if (folder_keeps_every_name(folder_of(path)))
+        return create_status::failed;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd < 0)
         return errno == EEXIST ? create_status::exists : create_status::failed;
@@ -410,6 +440,7 @@ create_status create_new_file(const std::string& path, std::FILE*& file)
 
 namespace {
 
+#ifdef __linux__
 // The extended attributes that carry a file's access rules and its user's
 // notes: its access list and the user.* ones.
 bool carried_attribute(const char* name)
@@ -417,11 +448,16 @@ bool carried_attribute(const char* name)
     return std::strcmp(name, "system.posix_acl_access") == 0 ||
            std::strncmp(name, "user.", 5) == 0;
 }
+#endif
 
 // Copies the carried attributes of from onto to; false when the access list
 // could not be copied (others are best effort).
-bool copy_attributes(int from, int to)
+bool copy_attributes([[maybe_unused]] int from, [[maybe_unused]] int to)
 {
+#ifndef __linux__
+    // Elsewhere (the page's file system) files have no such attributes.
+    return true;
+#else
     ssize_t size = ::flistxattr(from, nullptr, 0);
     if (size <= 0)
         return size == 0 || errno == ENOTSUP || errno == ENOSYS;
@@ -442,6 +478,7 @@ bool copy_attributes(int from, int to)
             access_list_kept = false;
     }
     return access_list_kept;
+#endif
 }
 
 }  // namespace
@@ -458,7 +495,11 @@ bool copy_access_rules(const std::string& older_path, std::FILE* older, std::FIL
         return copy_attributes(::fileno(older), fd);
     // An older file that cannot be read: its attributes cannot be told, so
     // an access list cannot be ruled out.
-    return ::listxattr(older_path.c_str(), nullptr, 0) <= 0 ? true : false;
+#ifdef __linux__
+    return ::listxattr(older_path.c_str(), nullptr, 0) <= 0;
+#else
+    return true;
+#endif
 }
 
 bool copy_mode(const std::string& older_path, bool older_exists, std::FILE* made)
@@ -479,6 +520,7 @@ bool copy_mode(const std::string& older_path, bool older_exists, std::FILE* made
 
 namespace {
 
+#ifdef RENAME_NOREPLACE
 // A rename the file system cannot do in one step: no such call, or not on
 // this file system (FAT, NFS, FUSE).
 bool unsupported(int error)
@@ -490,6 +532,7 @@ place_status failed_as(int error)
 {
     return error == EEXIST ? place_status::taken : place_status::failed;
 }
+#endif
 
 }  // namespace
 

@@ -170,17 +170,14 @@ protected:
         if (run_bash("strace -o /dev/null -e inject=getpid:error=EIO true").status != 0)
             GTEST_SKIP() << "strace with fault injection is not available here";
     }
-    template <std::size_t n>
-    void run_rows(const row (&rows)[n])
+    void run_rows(const std::vector<row>& rows)
     {
         for (const row& r : rows) {
             ASSERT_TRUE(with_many_points().write(dir.file("NVPIPE.DAT")));
             std::string what = r.setup + " | " + r.args + " " + r.redirs + " | " + r.trace;
-            std::string tool = std::string(TREKDUMP_BINARY) + " " + r.args;
+            std::string tool = r.wrapper + " " + TREKDUMP_BINARY + " " + r.args;
             if (!r.trace.empty())
-                tool = "strace -f -qqq -o trace.log " + r.trace + " " + r.wrapper + " " + tool;
-        else
-            tool = r.wrapper + " " + tool;
+                tool = "strace -f -qqq -o trace.log " + r.trace + " " + tool;
             std::string meanwhile =
                 r.meanwhile.empty() ? "" : "(entered " + r.trace.substr(r.trace.rfind('=') + 1) +
                                                "; " + r.meanwhile + ") &\n";
@@ -370,6 +367,141 @@ TEST_F(DataFileRaces, FailsClosed)
          "--read=o.gpx NVPIPE.DAT", "", "-e trace=fsync", "", 0, "", &rewrite,
          "[ \"$(grep -c fsync trace.log)\" = 1 ] && [ -s o.gpx ] && rm \"$(readlink o.gpx)\""},
     };
+    run_rows({std::begin(rows), std::end(rows)});
+}
+
+// The run is one commit: it ends with status 0 and the data file and the
+// GPX both new, or with any other status and both exactly as they were,
+// whatever fails or arrives at whatever step, with no file of its own left.
+TEST_F(DataFileRaces, RunIsOneCommit)
+{
+    const auto plain = with_many_points().bytes();
+    const auto cleared = rewritten(with_setting(with_many_points(), layout::clear_memory, 1));
+    const auto contrast = rewritten(with_setting(with_many_points(), layout::contrast, 210));
+    const auto poked_car = rewritten(
+        with_setting(with_setting(with_many_points(), layout::contrast, 230), layout::log_mode, 3));
+    const std::string hold = ":delay_enter=1500000:when=";
+    const std::string data = "-P \"$PWD/NVPIPE.DAT\" ";
+    const std::string fail = ":error=";
+    auto on_data = [&](const std::string& call, const std::string& how) {
+        return data + "-e trace=" + call + " -e inject=" + call + how;
+    };
+    auto any = [](const std::string& call, const std::string& how) {
+        return "-e trace=" + call + " -e inject=" + call + how;
+    };
+    const std::string older = "echo '<old/>' >o.gpx";
+    const std::string kept = "[ \"$(cat o.gpx)\" = '<old/>' ]";
+    const std::string renewed = "grep -q '</gpx>' o.gpx";
+    const std::string clear = "-D --read=o.gpx NVPIPE.DAT";
+    const std::string write_error = "error writing file 'o.gpx'\n";
+    const std::string data_write_error = "error writing file 'NVPIPE.DAT'\n";
+    const std::string replaced = "error: 'o.gpx' was replaced during the run, not writing to it\n";
+    const std::string data_replaced =
+        "error: 'NVPIPE.DAT' was replaced during the run, not writing to it\n";
+    const std::string data_changed =
+        "error: 'NVPIPE.DAT' was changed by another program during the run, not writing to it\n";
+    const std::string not_gpx = "error: output file 'o.gpx' is not a GPX document, not overwriting it\n";
+    // The GPX's first write, held while something happens to the data file.
+    const std::string export_held = any("write", hold + "1");
+    const std::string poke = "printf '\\346' | dd of=NVPIPE.DAT bs=1 seek=" +
+                             std::to_string(layout::contrast.offset) + " conv=notrunc status=none";
+    std::vector<row> rows = {
+        // An empty name reaches no file.
+        {"", "-D --read= NVPIPE.DAT", "", "", "", 1, "error opening file ''\n", &plain, ""},
+        // An older GPX the run may write but not replace: refused before the block.
+        {older + "; chattr +a o.gpx || exit 77", clear, "", "", "", 1, write_error, &plain,
+         "chattr -a o.gpx && " + kept},
+        {"mkdir d; echo '<old/>' >d/o.gpx; chattr +a d || exit 77", "-D --read=d/o.gpx NVPIPE.DAT",
+         "", "", "", 1, "error opening file 'd/o.gpx'\n", &plain,
+         "chattr -a d && [ \"$(ls -A d)\" = o.gpx ] && [ \"$(cat d/o.gpx)\" = '<old/>' ]"},
+        {older + "; : >b.gpx; mount --bind b.gpx o.gpx || exit 77", clear, "", "", "", 1,
+         write_error, &plain, "umount o.gpx && " + kept},
+        {"chmod 755 .; mkdir -m 1777 t; echo '<old/>' >t/o.gpx; chmod 666 NVPIPE.DAT t/o.gpx; "
+         "setpriv --reuid=nobody --regid=nogroup --clear-groups test -x " TREKDUMP_BINARY " || exit 77",
+         "-D --read=t/o.gpx NVPIPE.DAT", "", "", "", 1, "error writing file 't/o.gpx'\n", &plain,
+         "[ \"$(cat t/o.gpx)\" = '<old/>' ] && [ \"$(ls -A t)\" = o.gpx ]",
+         "setpriv --reuid=nobody --regid=nogroup --clear-groups"},
+        // An error at the rename, at the block's write and at every sync.
+        {older, clear, "", any("renameat2", fail + "EIO"), "", 1, write_error, &plain, kept},
+        {older, clear, "", any("renameat2", fail + "ENOSPC"), "", 1, write_error, &plain, kept},
+        {older, clear, "", on_data("pwrite64", fail + "EIO"), "", 1, data_write_error, &plain, kept},
+        {older, clear, "", on_data("pwrite64", fail + "ENOSPC"), "", 1, data_write_error, &plain,
+         kept},
+        {older, clear, "", any("fsync", fail + "EIO:when=1"), "", 1, write_error, &plain, kept},
+        {older, clear, "", any("fsync", fail + "EIO:when=2"), "", 1, data_write_error, &plain, kept},
+        {older, clear, "", any("fsync", fail + "EIO:when=3"), "", 1, write_error, &plain, kept},
+        {"", "-D --read=o.gpx NVPIPE.DAT", "", any("fsync", fail + "EIO:when=3"), "", 1, write_error,
+         &plain, "[ ! -e o.gpx ]"},
+        // A file size limit inside the block: the write comes up short.
+        {"", "-l car --set-password=neu1immer NVPIPE.DAT", "", "", "", 1, data_write_error, &plain,
+         "", "prlimit --fsize=520"},
+        // Killed while the block is written: the older GPX is in the run's file.
+        {older, clear, "", on_data("pwrite64", hold + "1"), "kill -KILL $(tool)", 128 + 9, "",
+         &plain,
+         renewed + " && [ \"$(cat .trekdump-*)\" = '<old/>' ] && rm .trekdump-*"},
+        // A file moved onto the output's name while the rename is held; a
+        // second run to the same new name.
+        {"", clear, "", any("renameat2", hold + "1"), "echo '<theirs/>' >o.gpx", 1, replaced,
+         &plain, "[ \"$(cat o.gpx)\" = '<theirs/>' ]"},
+        {older, clear, "", any("renameat2", hold + "1"),
+         "echo '<theirs/>' >t.gpx && mv t.gpx o.gpx", 1, replaced, &plain,
+         "[ \"$(cat o.gpx)\" = '<theirs/>' ]"},
+        {"cp NVPIPE.DAT B.DAT", clear, "", any("renameat2", hold + "1"),
+         TREKDUMP_BINARY " --read=o.gpx B.DAT", 1, replaced, &plain,
+         renewed + " && rm B.DAT"},
+        // A signal during the commit lets it finish.
+        {older, clear, "", on_data("pwrite64", hold + "1"), "kill -PWR $(tool)", 0, "", &cleared,
+         renewed},
+        // The data file renamed away, deleted, cut short or grown during the export.
+        {older, clear, "", export_held, "mv NVPIPE.DAT moved.DAT", 1, data_replaced, nullptr,
+         kept + " && cmp -s moved.DAT orig.DAT"},
+        {older, clear, "", export_held, "rm NVPIPE.DAT", 1, data_replaced, nullptr,
+         kept + " && [ ! -e NVPIPE.DAT ]"},
+        {older, clear, "", export_held, "truncate -s 2000 NVPIPE.DAT", 1, data_changed, nullptr,
+         kept + " && [ \"$(stat -c %s NVPIPE.DAT)\" = 2000 ]"},
+        {older, clear, "", export_held, "echo >>NVPIPE.DAT", 1, data_changed, nullptr,
+         kept + " && [ \"$(stat -c %s NVPIPE.DAT)\" = $(($(stat -c %s orig.DAT) + 1)) ]"},
+        // Another program's write into the block while a reading of it is held:
+        // the first reading takes its bytes whole, the second refuses.
+        {"", "--log-mode-car NVPIPE.DAT", "", on_data("pread64", hold + "1"), poke, 0, "",
+         &poked_car, ""},
+        {older, "--read=o.gpx --set-contrast=210 NVPIPE.DAT", "", on_data("pread64", hold + "2"),
+         poke, 1, data_changed, nullptr, kept},
+        // A read error while the older file is told to be a GPX document.
+        {older, clear, "", "-P \"$PWD/o.gpx\" " + any("pread64", fail + "EIO"), "", 1,
+         "error reading file 'o.gpx'\n", &plain, kept},
+        // Only an empty file or an XML document is replaced.
+        {"cp NVPIPE.DAT o.gpx; echo >>o.gpx; cp o.gpx o.orig", clear, "", "", "", 1, not_gpx,
+         &plain, "cmp -s o.gpx o.orig"},
+        {"echo notes >o.gpx", clear, "", "", "", 1, not_gpx, &plain, "[ \"$(cat o.gpx)\" = notes ]"},
+        {": >o.gpx", clear, "", "", "", 0, "", &cleared, renewed},
+        // A program that locks with fcntl is waited for.
+        {"command -v python3 >/dev/null || exit 77; python3 -c \"import fcntl, time; "
+         "f = open('NVPIPE.DAT', 'r+'); fcntl.lockf(f, fcntl.LOCK_EX); open('locked', 'w'); "
+         "time.sleep(2)\" & until [ -e locked ]; do sleep 0.01; done",
+         "--set-contrast=210 NVPIPE.DAT", "", "", "", 0,
+         "waiting for another program to release 'NVPIPE.DAT'...\n", &contrast, ""},
+        // The older file's access list and notes are kept; the new file is
+        // made for its owner alone, then given the older file's mode or a
+        // new file's.
+        {older + "; setfacl -m u:nobody:r o.gpx && setfattr -n user.note -v kept o.gpx || exit 77",
+         clear, "", "", "", 0, "", &cleared,
+         renewed + " && getfacl -cp o.gpx | grep -qx 'user:nobody:r--' && "
+                   "[ \"$(getfattr --only-values -n user.note o.gpx)\" = kept ]"},
+        {"umask 027", clear, "", "-e trace=openat", "", 0, "", &cleared,
+         renewed + " && grep -q 'trekdump-.*O_EXCL.*0600) = ' trace.log && "
+                   "[ \"$(stat -c %a o.gpx)\" = 640 ]"},
+    };
+    // Every signal whose default action ends the process, during the export.
+    for (const char* signal : {"PWR", "IO", "STKFLT", "RTMIN", "RTMIN+5", "RTMAX", "ABRT", "BUS",
+                               "FPE", "ILL", "SEGV", "SYS", "TRAP"}) {
+        int number = run_bash(std::string("kill -l ") + signal).status == 0
+                         ? std::stoi(run_bash(std::string("kill -l ") + signal).out)
+                         : 0;
+        rows.push_back({older + "; ulimit -c 0", clear, "", export_held,
+                        std::string("kill -s ") + signal + " $(tool)", 128 + number, "", &plain,
+                        kept});
+    }
     run_rows(rows);
 }
 
