@@ -449,6 +449,17 @@ TEST_F(DataFileRaces, RunIsOneCommit)
         {"cp NVPIPE.DAT B.DAT", clear, "", any("renameat2", hold + "1"),
          TREKDUMP_BINARY " --read=o.gpx B.DAT", 1, replaced, &plain,
          renewed + " && rm B.DAT"},
+        // A file system that renames only one way (FAT, NFS, FUSE): the older
+        // file moved aside first, with a second name or a look where links
+        // are missing too; undone the same way.
+        {older, clear, "", any("renameat2", fail + "EINVAL"), "", 0, "", &cleared, renewed},
+        {"", clear, "", any("renameat2", fail + "EINVAL"), "", 0, "", &cleared, renewed},
+        {older, clear, "",
+         "-e trace=renameat2,link -e inject=renameat2:error=EINVAL -e inject=link:error=EPERM", "",
+         0, "", &cleared, renewed},
+        {older, clear, "",
+         "-e trace=renameat2,fsync -e inject=renameat2:error=EINVAL -e inject=fsync:error=EIO:when=2",
+         "", 1, data_write_error, &plain, kept},
         // A signal during the commit lets it finish.
         {older, clear, "", on_data("pwrite64", hold + "1"), "kill -PWR $(tool)", 0, "", &cleared,
          renewed},
