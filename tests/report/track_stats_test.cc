@@ -1,6 +1,6 @@
-// A track's figures, on logs built as data files and read back: stops and
-// halts, slow creeping, altitude noise, short tracks, a clock that jumps
-// back, a jumping fix.
+// A track's figures and its profile, on logs built as data files and read
+// back: stops and halts, slow creeping, altitude noise, short tracks, a
+// clock that jumps back, a jumping fix; the profile's columns.
 #include "report/track_stats.h"
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "datafile_builder.h"
+#include "report/track_profile.h"
 #include "report/track_summary.h"
 #include "support/memory_stream.h"
 
@@ -136,6 +137,58 @@ TEST(TrackStats, EveryFigureAsDefined)
         EXPECT_EQ(f.min_ele_m, c.min_ele) << c.name;
         EXPECT_EQ(f.max_ele_m, c.max_ele) << c.name;
     }
+}
+
+// 100,000 points with a spike and a dip in their altitudes: at most one
+// column per pixel, the spike, the dip and the track's maximum speed kept.
+TEST(TrackProfile, ThinnedToOnePairPerColumn)
+{
+    datafile_builder data;
+    std::int32_t lat = 0;
+    for (int i = 0; i < 100'000; ++i) {
+        int ele = i == 54'321 ? 3000 : i == 77'777 ? -300 : i % 1000 / 10;
+        data.add_point(i == 0 ? layout::flag_track_start : 0, at_second(i), lat += 90 + i % 7 * 30,
+                       0, static_cast<std::int16_t>(ele));
+    }
+    const std::vector<track_point> points = read_back(data);
+    const double max_kmh = *summarize_log(points).tracks[0].stats.max_kmh;
+    const struct {
+        std::uint32_t width;
+        bool against_time;
+    } cases[] = {{500, false}, {1920, true}, {1, false}};
+    for (const auto& c : cases) {
+        track_profile p = profile_of(points, 0, points.size(), c.width, c.against_time);
+        ASSERT_LE(p.columns.size(), c.width) << c.width;
+        ASSERT_GE(p.columns.size(), c.width * 9 / 10) << c.width;
+        double fastest = 0;
+        int highest = 0, lowest = 0;
+        for (std::size_t i = 0; i < p.columns.size(); ++i) {
+            const profile_column& col = p.columns[i];
+            if (i > 0) {
+                EXPECT_GT(col.column, p.columns[i - 1].column) << c.width;
+                EXPECT_GT(col.first, p.columns[i - 1].first) << c.width;
+            }
+            fastest = std::max(fastest, col.max_kmh.value_or(0));
+            highest = std::max(highest, col.max_ele_m);
+            lowest = std::min(lowest, col.min_ele_m);
+        }
+        EXPECT_EQ(p.columns.back().column, c.width - 1);
+        EXPECT_EQ(highest, 3000) << c.width;
+        EXPECT_EQ(lowest, -300) << c.width;
+        EXPECT_DOUBLE_EQ(fastest, max_kmh) << c.width;
+        EXPECT_NEAR(p.x_max, c.against_time ? 99'999 : (points.back().latitude - points[0].latitude) * metres_per_unit,
+                    1e-3);
+    }
+    // Three points 210 and 240 units apart, wider than they are: a column
+    // each; the last points have no speed.
+    track_profile three = profile_of(points, 10, 3, 1000, false);
+    ASSERT_EQ(three.columns.size(), 3u);
+    EXPECT_EQ(three.columns[1].column, 466u);
+    EXPECT_EQ(three.columns[2].column, 999u);
+    EXPECT_EQ(three.columns[2].first, 12u);
+    EXPECT_FALSE(three.columns[2].max_kmh.has_value());
+    EXPECT_EQ(profile_json(profile_of(points, 5, 1, 10, true)),
+              "{\"against\":\"time\",\"x_max\":0,\"columns\":[[0,5,0,0,0,0,null,null]]}\n");
 }
 
 }  // namespace
