@@ -1,5 +1,6 @@
 // Fuzz target: any byte image as the data file. The readers, the GPX writer,
-// the analysis and the listing must take it without crashing, hanging or
+// the analysis, the listing and the page's tracks with their figures and
+// profiles must take it without crashing, hanging or
 // reading out of bounds, and writing the configuration block back must leave
 // every byte outside the configuration fields as it was.
 #include <sys/mman.h>
@@ -21,6 +22,8 @@
 #include "datafile/track_point.h"
 #include "report/gpx.h"
 #include "report/listing.h"
+#include "report/track_profile.h"
+#include "report/track_summary.h"
 
 namespace {
 
@@ -240,6 +243,33 @@ void check_conf_block(image& bytes, FuzzedDataProvider& pick)
           "a written record does not read back as written");
 }
 
+// The tracks cover the log; whatever their clocks do, no figure is negative
+// where it cannot be, and a profile has at most one column per pixel.
+void check_tracks(const std::vector<track_point>& points)
+{
+    log_summary summary = summarize_log(points);
+    std::size_t covered = 0;
+    for (const track_entry& t : summary.tracks) {
+        check(t.first == covered && t.count > 0, "the tracks do not cover the log in order");
+        covered += t.count;
+        const track_stats& f = t.stats;
+        check(f.moving_s >= 0 && f.paused_s >= 0 && f.stops >= 0 && f.ascent_m >= 0 &&
+                  f.descent_m >= 0 && f.min_ele_m <= f.max_ele_m && f.distance_m >= 0,
+              "a track's figure is out of its range");
+        check(f.average_kmh.has_value() == (f.moving_s > 0), "an average without moving time");
+        for (bool against_time : {false, true}) {
+            track_profile profile = profile_of(points, t.first, t.count, 300, against_time);
+            check(!profile.columns.empty() && profile.columns.size() <= 300 &&
+                      profile.columns.back().column < 300,
+                  "a profile beyond its columns");
+            for (const profile_column& c : profile.columns)
+                check(c.min_ele_m <= c.max_ele_m && c.min_kmh <= c.max_kmh,
+                      "a column's lowest value above its highest");
+        }
+    }
+    check(covered == points.size(), "the tracks do not cover the log");
+}
+
 // The log: as many points as whole records before the end marker, each as
 // its bytes say; then the GPX document and the analysis.
 void check_log(image& bytes)
@@ -264,6 +294,7 @@ void check_log(image& bytes)
               "a point differs from its record");
     }
     check(points.size() == n, "read_track read past the end of the log");
+    check_tracks(points);
 
     char* text = nullptr;
     std::size_t length = 0;

@@ -1,7 +1,7 @@
 // What the page learns from the engine, each written to out_path for the
 // page to read: the settings (trekdump_settings), the log's tracks and the
-// drawing's path (trekdump_tracks), and the document of one track
-// (trekdump_track_gpx). Each returns 0, or -1 when the data file cannot be
+// drawing's path (trekdump_tracks), the document of one track
+// (trekdump_track_gpx) and its profile (trekdump_profile). Each returns 0, or -1 when the data file cannot be
 // read or the output cannot be written.
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "datafile/settings_view.h"
 #include "datafile/track_point.h"
 #include "report/gpx.h"
+#include "report/track_profile.h"
 #include "report/track_summary.h"
 
 namespace {
@@ -24,6 +25,11 @@ bool read_log(const char* data_path, std::vector<track_point>& points)
     int read = read_track(data, points);
     std::fclose(data);
     return read == 0;
+}
+
+bool points_of(const std::vector<track_point>& points, std::uint32_t first, std::uint32_t count)
+{
+    return first <= points.size() && count <= points.size() - first;
 }
 
 bool write_all(std::FILE* out, const void* bytes, std::size_t size)
@@ -82,7 +88,7 @@ extern "C" int trekdump_track_gpx(const char* data_path, const char* gpx_path,
                                   std::uint32_t first, std::uint32_t count)
 {
     std::vector<track_point> points;
-    if (!read_log(data_path, points) || first > points.size() || count > points.size() - first)
+    if (!read_log(data_path, points) || !points_of(points, first, count))
         return -1;
     std::FILE* out = std::fopen(gpx_path, "w");
     if (!out)
@@ -90,4 +96,19 @@ extern "C" int trekdump_track_gpx(const char* data_path, const char* gpx_path,
     print_part(out, points, first, count);
     bool written = !std::ferror(out);
     return close(out, written) ? 0 : -1;
+}
+
+// The elevation and speed profile of the log's points from first on, count
+// of them (a track), in width pixel columns, against distance or, with
+// against_time 1, against time: profile_json's text.
+extern "C" int trekdump_profile(const char* data_path, const char* out_path, std::uint32_t first,
+                                std::uint32_t count, std::uint32_t width, std::uint32_t against_time)
+{
+    std::vector<track_point> points;
+    if (!read_log(data_path, points) || !points_of(points, first, count) || count == 0 ||
+        width == 0 || width > profile_width_limit)
+        return -1;
+    std::string json = profile_json(profile_of(points, first, count, width, against_time != 0));
+    std::FILE* out = std::fopen(out_path, "wb");
+    return close(out, write_all(out, json.data(), json.size())) ? 0 : -1;
 }

@@ -28,14 +28,14 @@ add_dependencies(trekdump_web page_script)
 # Worker where the browser allows one), the standard streams taken byte by
 # byte, the data file on the in-memory file system, the WebAssembly inside the
 # HTML file, getopt's diagnostics in the native tool's words, and what the
-# page learns from the engine: the settings, the tracks and one track's GPX
-# (engine.cc).
+# page learns from the engine: the settings, the tracks, one track's GPX and
+# its profile (engine.cc).
 target_link_options(trekdump_web PRIVATE
   -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=create_trekdump -sINVOKE_RUN=0
   -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker
   -sTOTAL_STACK=1MB -sINITIAL_MEMORY=2MB
   -sEXPORTED_RUNTIME_METHODS=callMain,ccall,FS
-  -sEXPORTED_FUNCTIONS=_main,_trekdump_settings,_trekdump_tracks,_trekdump_track_gpx -sMINIFY_HTML=0
+  -sEXPORTED_FUNCTIONS=_main,_trekdump_settings,_trekdump_tracks,_trekdump_track_gpx,_trekdump_profile -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${page_script})
 

@@ -8,17 +8,6 @@
 
 namespace {
 
-// The great-circle distance in kilometres between two stored positions.
-double kilometres(std::int32_t lat1, std::int32_t lon1, std::int32_t lat2, std::int32_t lon2)
-{
-    constexpr double radians = 3.141592653589793 / 180 / 1e7;
-    double sin_lat = std::sin((lat2 - static_cast<double>(lat1)) * radians / 2);
-    double sin_lon = std::sin((lon2 - static_cast<double>(lon1)) * radians / 2);
-    double a = sin_lat * sin_lat +
-               std::cos(lat1 * radians) * std::cos(lat2 * radians) * sin_lon * sin_lon;
-    return 2 * 6371.0088 * std::asin(std::fmin(1, std::sqrt(a)));
-}
-
 // Rounded to the nearest whole number, halves upwards.
 double round_half_up(double v)
 {
@@ -95,15 +84,16 @@ log_summary summarize_log(const std::vector<track_point>& points, std::uint32_t 
 {
     log_summary s;
     std::uint32_t pushes = 0;
+    track_stats_builder stats;
     for (const track_point& p : points) {
         if (s.tracks.empty() || (p.flags & layout::flag_track_start)) {
+            if (!s.tracks.empty())
+                s.tracks.back().stats = stats.stats();
+            stats = {};
             s.tracks.push_back({.first = s.points, .start = p.timestamp, .push_from = pushes});
         }
         track_entry& t = s.tracks.back();
-        if (t.count > 0) {
-            const track_point& before = points[s.points - 1];
-            t.km += kilometres(before.latitude, before.longitude, p.latitude, p.longitude);
-        }
+        stats.add(p);
         widen(t, p);
         ++t.count;
         t.end = p.timestamp;
@@ -115,12 +105,23 @@ log_summary summarize_log(const std::vector<track_point>& points, std::uint32_t 
         t.push_to = pushes;
         add_to_path(s, s.points++, p, path_limit);
     }
+    if (!s.tracks.empty())
+        s.tracks.back().stats = stats.stats();
     return s;
 }
 
 std::int64_t seconds_between(std::uint32_t start, std::uint32_t end)
 {
     return seconds_of(end) - seconds_of(start);
+}
+
+std::string json_number(std::optional<double> v)
+{
+    if (!v)
+        return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", *v);
+    return text;
 }
 
 std::string summary_json(const log_summary& s)
@@ -133,16 +134,27 @@ std::string summary_json(const log_summary& s)
                       ",\"tracks\":[";
     for (std::size_t i = 0; i < s.tracks.size(); ++i) {
         const track_entry& t = s.tracks[i];
-        char km[32];
-        std::snprintf(km, sizeof km, "%.17g", t.km);
+        const track_stats& f = t.stats;
         out += (i ? ",\n{" : "{") + std::string("\"number\":") + std::to_string(i + 1) +
                ",\"first\":" + std::to_string(t.first) + ",\"count\":" + std::to_string(t.count) +
                ",\"start\":" + time_text(t.start) + ",\"end\":" + time_text(t.end) +
-               ",\"seconds\":" + std::to_string(seconds_between(t.start, t.end)) +
-               ",\"km\":" + km + ",\"push_from\":" + std::to_string(t.push_from) +
-               ",\"push_to\":" + std::to_string(t.push_to) + ",\"bounds\":[" +
+               ",\"seconds\":" + std::to_string(f.seconds) +
+               ",\"km\":" + json_number(f.distance_m / 1000) +
+               ",\"push_from\":" + std::to_string(t.push_from) +
+               ",\"push_to\":" + std::to_string(t.push_to) +
+               ",\"push_points\":" + std::to_string(t.push_to - t.push_from) + ",\"bounds\":[" +
                std::to_string(t.min_lat) + "," + std::to_string(t.min_lon) + "," +
-               std::to_string(t.max_lat) + "," + std::to_string(t.max_lon) + "]}";
+               std::to_string(t.max_lat) + "," + std::to_string(t.max_lon) + "]" +
+               ",\"distance_m\":" + json_number(f.distance_m) +
+               ",\"moving_s\":" + std::to_string(f.moving_s) +
+               ",\"paused_s\":" + std::to_string(f.paused_s) +
+               ",\"stops\":" + std::to_string(f.stops) +
+               ",\"average_kmh\":" + json_number(f.average_kmh) +
+               ",\"max_kmh\":" + json_number(f.max_kmh) +
+               ",\"ascent_m\":" + std::to_string(f.ascent_m) +
+               ",\"descent_m\":" + std::to_string(f.descent_m) +
+               ",\"min_ele_m\":" + std::to_string(f.min_ele_m) +
+               ",\"max_ele_m\":" + std::to_string(f.max_ele_m) + "}";
     }
     return out + "]}\n";
 }

@@ -55,7 +55,7 @@ TEST(TrackSummary, TracksAsTheExportDividesThem)
         EXPECT_EQ(t.push_from, e.push_from) << i;
         EXPECT_EQ(t.push_to, e.push_to) << i;
         EXPECT_EQ(seconds_between(t.start, t.end), e.seconds) << i;
-        EXPECT_NEAR(t.km, e.km, 1e-5) << i;
+        EXPECT_NEAR(t.stats.distance_m / 1000, e.km, 1e-5) << i;
         EXPECT_EQ(t.min_lat, e.min_lat) << i;
         EXPECT_EQ(t.max_lat, e.max_lat) << i;
         EXPECT_EQ(t.min_lon, e.min_lon) << i;

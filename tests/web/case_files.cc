@@ -1,10 +1,13 @@
 // Writes the data files of the browser page's test into a folder: the images
-// the end-to-end cases run on, built the same way, one file each.
+// the end-to-end cases run on, built the same way, one file each, and beside
+// each its tracks' summary as the native engine computes it (NAME.tracks.json).
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "datafile/track_point.h"
 #include "datafile_builder.h"
+#include "report/track_summary.h"
 #include "support/listing_fixture.h"
 
 namespace {
@@ -36,6 +39,48 @@ datafile_builder pushes_by_place()
         .add_point(0x01, ten, 476603500, 91758500, 398)
         .add_point(0x00, ten + 5, 476603600, 91758600, 398)
         .add_end_marker();
+}
+
+// A walk with a stop of 100 s and a climb, then a track of four seconds.
+datafile_builder figures()
+{
+    datafile_builder data;
+    std::int32_t lat = 476603000;
+    int second = 0;
+    int ele = 398;
+    for (int i = 0; i < 40; ++i) {
+        bool standing = i >= 15 && i < 20;
+        second += standing ? 20 : 5;
+        lat += standing ? 0 : 600;
+        ele += i % 3 == 0 ? 12 : -2;
+        data.add_point(i == 0 ? 0x01 : i == 10 ? 0x02 : 0x00,
+                       pack_time(2008, 8, 17, 9, second / 60, second % 60), lat, 91758000,
+                       static_cast<std::int16_t>(ele));
+    }
+    for (int i = 0; i < 3; ++i)
+        data.add_point(i == 0 ? 0x01 : 0x00, pack_time(2008, 8, 17, 10, 0, 2 * i), lat += 300,
+                       91758000, 420);
+    return data.add_end_marker();
+}
+
+// The summary of the log in the data file at path, as the page's engine
+// gives it.
+bool write_summary(const std::string& path, const std::string& out_path)
+{
+    std::vector<track_point> points;
+    std::FILE* data = std::fopen(path.c_str(), "rb");
+    if (!data)
+        return false;
+    int read = read_track(data, points);
+    std::fclose(data);
+    if (read != 0)
+        return false;
+    std::string json = summary_json(summarize_log(points));
+    std::FILE* out = std::fopen(out_path.c_str(), "wb");
+    if (!out)
+        return false;
+    bool written = std::fwrite(json.data(), 1, json.size(), out) == json.size();
+    return std::fclose(out) == 0 && written;
 }
 
 }  // namespace
@@ -78,6 +123,7 @@ int main(int argc, char** argv)
                             .set_password("ab\rcd")
                             .add_end_marker()},
         {"pushes_by_place", pushes_by_place()},
+        {"figures", figures()},
         // A track over the 180° meridian, northwards on its far side.
         {"across_meridian", datafile_builder()
                                 .add_point(0x03, pack_time(2008, 8, 17, 6, 0, 0), 0, 1799000000, 0)
@@ -92,9 +138,9 @@ int main(int argc, char** argv)
                               .set_byte(layout::password.offset + 9, 0x81)},
     };
     for (const auto& f : files) {
-        std::string path = std::string(argv[1]) + "/" + f.name + ".DAT";
-        if (!f.image.write(path)) {
-            std::fprintf(stderr, "%s: cannot write '%s'\n", argv[0], path.c_str());
+        std::string path = std::string(argv[1]) + "/" + f.name;
+        if (!f.image.write(path + ".DAT") || !write_summary(path + ".DAT", path + ".tracks.json")) {
+            std::fprintf(stderr, "%s: cannot write '%s.DAT' and its summary\n", argv[0], path.c_str());
             return 1;
         }
     }

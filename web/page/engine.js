@@ -74,9 +74,10 @@
 
     // One of the page's own functions of the tool (web/*.cc) on the opened
     // file (or its block): what it wrote, through keep (by default all of it).
-    async function call_export(name, block_only, numbers = [], keep = null) {
+    // Given bytes, on those instead.
+    async function call_export(name, block_only, numbers = [], keep = null, bytes = null) {
       const kept = [];
-      const r = await run([], resolve_files({ [data_name]: block_only ? 'block' : 'opened' }),
+      const r = await run([], resolve_files({ [data_name]: bytes ?? (block_only ? 'block' : 'opened') }),
         { [export_path]: keep ?? ((chunk) => kept.push(chunk.slice())) }, false,
         (module) => module.ccall(name, 'number', ['string', 'string', ...numbers.map(() => 'number')],
           [data_name, export_path, ...numbers]));
@@ -111,6 +112,11 @@
           if (r.status !== 0)
             throw new Error(cp850(r.stderr));
           return collect.finish();
+        }
+        case 'tracks': {
+          const scan = read_tracks(await call_export('trekdump_tracks', false, [], null,
+            new Uint8Array(message.bytes)));
+          return scan.tracks.map((t) => Object.fromEntries(track_fields.map((k) => [k, t[k]])));
         }
         case 'track': {
           const collect = gpx_collector();
@@ -183,6 +189,12 @@
     }
     return all;
   }
+
+  // What trekdump.tracks gives of each track: the summary's own names, in
+  // UTC, metres, seconds and km/h (track_summary.h).
+  const track_fields = ['number', 'first', 'count', 'start', 'end', 'seconds', 'distance_m',
+    'moving_s', 'paused_s', 'stops', 'average_kmh', 'max_kmh', 'ascent_m', 'descent_m',
+    'min_ele_m', 'max_ele_m', 'push_points'];
 
   // What trekdump_tracks wrote (engine.cc): the sizes, the summary's JSON,
   // the drawing's path and the push log points' positions.

@@ -91,4 +91,7 @@
   // (name to Uint8Array). Resolves to the exit status, both streams byte for
   // byte, and every file of the folder afterwards.
   const run = (args, files = {}) => tool.call({ op: 'run', args: args.map(String), files });
-  window.trekdump = { run, get runs_in() { return tool.local ? 'page' : 'worker'; } };
+  // The tracks of a data file's bytes (a Uint8Array) with their figures, one
+  // object per track, as the page reads them from the engine.
+  const tracks = (bytes) => tool.call({ op: 'tracks', bytes });
+  window.trekdump = { run, tracks, get runs_in() { return tool.local ? 'page' : 'worker'; } };
