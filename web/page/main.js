@@ -233,6 +233,8 @@
     $('backup').addEventListener('click', action(backup, 'backing_up'));
     $('confirm').addEventListener('click', action(confirm_save, 'writing'));
     $('cancel').addEventListener('click', drop_pending_save);
+    start_drawing();
+    start_profile();
     tool.start();
   }
 
