@@ -105,13 +105,7 @@
 
   function draw_profile() {
     const canvas = $('profile-canvas');
-    const ratio = window.devicePixelRatio || 1;
-    const w = canvas.clientWidth || 600;
-    const h = canvas.clientHeight || 180;
-    if (canvas.width !== Math.round(w * ratio) || canvas.height !== Math.round(h * ratio)) {
-      canvas.width = Math.round(w * ratio);
-      canvas.height = Math.round(h * ratio);
-    }
+    const { w, h, ratio } = fit_canvas(canvas, 600, 190);
     const g = canvas.getContext('2d');
     g.setTransform(ratio, 0, 0, ratio, 0, 0);
     g.clearRect(0, 0, w, h);

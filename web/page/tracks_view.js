@@ -105,15 +105,21 @@
     return colours;
   }
 
-  // The canvas at its shown size (in device pixels), and that size in CSS pixels.
-  function fit_canvas(canvas) {
-    const w = canvas.clientWidth || 800;
-    const h = canvas.clientHeight || 600;
+  // A canvas at its shown size in device pixels (or w by h where it is not
+  // shown): that size in CSS pixels and the device pixels per CSS pixel.
+  function fit_canvas(canvas, w = 800, h = 600) {
+    w = canvas.clientWidth || w;
+    h = canvas.clientHeight || h;
     const ratio = window.devicePixelRatio || 1;
     if (canvas.width !== Math.round(w * ratio) || canvas.height !== Math.round(h * ratio)) {
       canvas.width = Math.round(w * ratio);
       canvas.height = Math.round(h * ratio);
     }
+    return { w, h, ratio };
+  }
+
+  function fit_drawing() {
+    const { w, h, ratio } = fit_canvas($('drawing'));
     map.size = { w, h };
     return ratio;
   }
@@ -169,7 +175,7 @@
     map.frame = 0;
     const canvas = $('drawing');
     const scan = state.scan;
-    const ratio = fit_canvas(canvas);
+    const ratio = fit_drawing();
     const g = canvas.getContext('2d', { willReadFrequently: true });
     g.setTransform(1, 0, 0, 1, 0, 0);
     g.clearRect(0, 0, canvas.width, canvas.height);
@@ -226,9 +232,10 @@
       const ends = track_ends(scan, i);
       if (!ends)
         continue;
-      const big = i === chosen || chosen < 0;
-      mark_end(g, to_screen(...ends.start), 'start', track_colour(i), big ? 1 : 0.7);
-      mark_end(g, to_screen(...ends.end), 'end', track_colour(i), big ? 1 : 0.7);
+      // The chosen track's marks a little larger, the others' smaller.
+      const size = i === chosen ? 1.2 : chosen < 0 ? 1 : 0.7;
+      mark_end(g, to_screen(...ends.start), 'start', track_colour(i), size);
+      mark_end(g, to_screen(...ends.end), 'end', track_colour(i), size);
     }
     const pushes = visible_pushes(scan, chosen);
     for (const p of pushes.drawn)
@@ -573,7 +580,7 @@
     hide_tip();
     $('osm').hidden = true;
     hide_profile();
-    fit_canvas($('drawing'));
+    fit_drawing();
     map.view = scan.tracks.length ? view_of(map.all) : null;
     draw();
     learn_push_times(scan);
@@ -590,7 +597,7 @@
     state.selected = track;
     $('download-track').disabled = Boolean(document.documentElement.dataset.busy);
     // Choosing a track brings it into view, whole.
-    fit_canvas($('drawing'));
+    fit_drawing();
     map.place = null;
     set_view(view_of(map.extents[track.number - 1]));
     draw();
