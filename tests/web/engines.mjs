@@ -1,8 +1,7 @@
 // The browser engines the page is driven in, behind one small interface:
 // open a URL, evaluate an async function in the page (arguments and result as
-// JSON), size the window, take a screenshot, close. Chromium and Firefox
-// through puppeteer-core, WebKitGTK through its WebDriver (WebKitWebDriver,
-// under xvfb-run).
+// JSON), size the window, close. Chromium and Firefox through puppeteer-core,
+// WebKitGTK through its WebDriver (WebKitWebDriver, under xvfb-run).
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
@@ -27,7 +26,6 @@ async function puppeteer_engine(name, options) {
     goto: (url) => page.goto(url),
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
     resize: (width, height) => page.setViewport({ width, height }),
-    screenshot: (file) => page.screenshot({ path: file }),
     close: () => browser.close(),
   };
 }
@@ -84,7 +82,6 @@ async function webkit_engine() {
       return r?.v;
     }),
     resize: (width, height) => request('POST', `${at}/window/rect`, { width, height }),
-    screenshot: async (file) => fs.writeFileSync(file, Buffer.from(await request('GET', `${at}/screenshot`), 'base64')),
     close: async () => {
       await request('DELETE', at).catch(() => {});
       try {
