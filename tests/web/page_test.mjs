@@ -365,17 +365,46 @@ async function test_engine(engine, url) {
       await choose(i);
       assert.ok(fits(box(track), await shows()), `track ${i + 1} is not fitted: ${await shows()}`);
     }
-    // Each key's change of the area: its middle moved by (x, y) of its
-    // width and height, its size times zoom.
+    // The wheel at (x, y) of the drawing's size, or a drag by (x, y) of it.
+    const pointer_on_map = (kind, x, y) => t(async (kind, x, y) => {
+      const map = document.querySelector('#drawing');
+      const r = map.getBoundingClientRect();
+      const at = (fx, fy) => ({ clientX: r.left + fx * r.width, clientY: r.top + fy * r.height, bubbles: true,
+        pointerId: 1, button: 0, isPrimary: true });
+      if (kind === 'wheel') {
+        map.dispatchEvent(new WheelEvent('wheel', { ...at(x, y), deltaY: -300, cancelable: true }));
+      } else {
+        map.dispatchEvent(new PointerEvent('pointerdown', at(0.5, 0.5)));
+        map.dispatchEvent(new PointerEvent('pointermove', at(0.5 + x, 0.5 + y)));
+        map.dispatchEvent(new PointerEvent('pointerup', at(0.5 + x, 0.5 + y)));
+      }
+      await new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
+    }, kind, x, y);
+    // Each change of the area: its middle moved by (x, y) of its width and
+    // height, its size times zoom.
     const middle = (a) => [(a[0] + a[2]) / 2, (a[1] + a[3]) / 2, a[2] - a[0], a[3] - a[1]];
-    for (const [key, x, y, zoom] of [['+', 0, 0, 0.5], ['-', 0, 0, 2], ['ArrowRight', 1 / 6, 0, 1],
-      ['ArrowUp', 0, 1 / 6, 1], ['ArrowLeft', -1 / 6, 0, 1], ['ArrowDown', 0, -1 / 6, 1]]) {
+    for (const [name, move, x, y, zoom] of [['+', () => press('#map', '+'), 0, 0, 0.5],
+      ['-', () => press('#map', '-'), 0, 0, 2], ['ArrowRight', () => press('#map', 'ArrowRight'), 1 / 6, 0, 1],
+      ['ArrowUp', () => press('#map', 'ArrowUp'), 0, 1 / 6, 1], ['ArrowLeft', () => press('#map', 'ArrowLeft'), -1 / 6, 0, 1],
+      ['ArrowDown', () => press('#map', 'ArrowDown'), 0, -1 / 6, 1],
+      // The wheel keeps the place under the pointer where it is.
+      ['wheel in the middle', () => pointer_on_map('wheel', 0.5, 0.5), 0, 0, 0.5],
+      ['- again', () => press('#map', '-'), 0, 0, 2],
+      ['wheel at the right', () => pointer_on_map('wheel', 1, 0.5), 0.25, 0, 0.5],
+      ['drag', () => pointer_on_map('drag', 0.25, -0.1), -0.25, -0.1, 1]]) {
       const [mx, my, w, h] = middle(await shows());
-      await press('#map', key);
+      await move();
       const after = middle(await shows());
       const expected = [mx + x * w, my + y * h, w * zoom, h * zoom];
-      assert.ok(after.every((v, k) => Math.abs(v - expected[k]) <= 1e-6 + w * 1e-6), `${key}: ${after} for ${expected}`);
+      // (An engine may round the pointer's place to whole pixels.)
+      const pixel = name.startsWith('wheel') || name === 'drag' ? w / await t(() => document.querySelector('#drawing').clientWidth) : 0;
+      assert.ok(after.every((v, k) => Math.abs(v - expected[k]) <= 3e-7 + pixel), `${name}: ${after} for ${expected}`);
     }
+    // Neighbouring tracks apart, the table's colours those of the legend.
+    const colours = await t(() => [[...document.querySelectorAll('#tracks tbody tr')].map((r) => r.style.borderLeftColor),
+      [...document.querySelectorAll('#legend .line')].map((l) => getComputedStyle(l).backgroundColor)]);
+    assert.ok(colours[0].every((c, i) => !i || c !== colours[0][i - 1]), colours[0].join(' '));
+    assert.ok(colours[1].every((c) => colours[0].includes(c)), colours.join(' | '));
     await press('#map', '0');
     assert.ok(fits(box(tracks.flat()), await shows()), 'the key 0 does not show all tracks');
     // The profile of track 2: where the keys (and the pointer at its ends)

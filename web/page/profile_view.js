@@ -214,7 +214,7 @@
 
   // The column under the pointer: the nearest one that holds a point.
   function column_at(client_x) {
-    const box = $('profile').getBoundingClientRect();
+    const box = $('profile-canvas').getBoundingClientRect();
     const c = (client_x - box.left - plot_margin.left) / (box.width - plot_margin.left - plot_margin.right) * profile.width;
     const columns = profile.data.columns;
     let best = 0;

@@ -455,7 +455,7 @@
       if (!map.view)
         return;
       e.preventDefault();
-      const box = area.getBoundingClientRect();
+      const box = $('drawing').getBoundingClientRect();
       const lines = e.deltaMode === 1 ? 40 : e.deltaMode === 2 ? 800 : 1;
       zoom(2 ** (-e.deltaY * lines / 300), e.clientX - box.left, e.clientY - box.top);
     }, { passive: false });
@@ -464,7 +464,11 @@
       if (!map.view || e.button !== 0 || e.target.closest('.zoom'))
         return;
       drag = { x: e.clientX, y: e.clientY, id: e.pointerId };
-      area.setPointerCapture?.(e.pointerId);
+      try {
+        area.setPointerCapture(e.pointerId);
+      } catch {
+        // a pointer the browser does not know (a synthetic one): no capture
+      }
       area.classList.add('dragging');
     });
     area.addEventListener('pointermove', (e) => {
