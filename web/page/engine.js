@@ -85,6 +85,18 @@
       return concat(kept);
     }
 
+    // Whether part, read again from the file at offset at, holds the opened
+    // bytes there (with block in place of the opened block, when given).
+    function same_as_opened(part, at, block) {
+      const expected = opened.bytes.subarray(at, at + part.length);
+      if (expected.length !== part.length)
+        return false;
+      const head = block ? Math.max(0, Math.min(block.length - at, part.length)) : 0;
+      if (head && !same_bytes(part.subarray(0, head), block.subarray(at, at + head)))
+        return false;
+      return same_bytes(part.subarray(head), expected.subarray(head));
+    }
+
     return async function handle(message) {
       switch (message.op) {
         case 'run':
@@ -112,6 +124,13 @@
             throw new Error(cp850(r.stderr));
           return collect.finish();
         }
+        case 'compare':
+          return same_as_opened(new Uint8Array(message.bytes), message.at, message.block);
+        // The data file to save or to keep: the opened bytes, with block in
+        // place of the opened block when given.
+        case 'file':
+          return new Blob(message.block ? [message.block, opened.bytes.subarray(block_size)] :
+            [opened.bytes], { type: 'application/octet-stream' });
         case 'track': {
           const collect = gpx_collector();
           await call_export('trekdump_track_gpx', false, [message.first, message.count], collect.feed);
@@ -172,6 +191,15 @@
     }
     const finish = () => new Blob([...parts, ...pending], { type: 'application/gpx+xml' });
     return { feed, finish };
+  }
+
+  function same_bytes(a, b) {
+    if (a.length !== b.length)
+      return false;
+    for (let i = 0; i < a.length; ++i)
+      if (a[i] !== b[i])
+        return false;
+    return true;
   }
 
   function concat(chunks) {
