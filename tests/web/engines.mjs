@@ -34,7 +34,7 @@ async function puppeteer_engine(name, options) {
       await (await page.$('#data-file')).uploadFile(file);
     },
     resize: (width, height) => page.setViewport({ width, height }),
-    screenshot: (file) => page.screenshot({ path: file, fullPage: true }),
+    screenshot: (file) => page.screenshot({ path: file }),
     close: () => browser.close(),
   };
 }

@@ -655,7 +655,7 @@ async function test_write_back(engine) {
       }, b64(sample));
       assert.deepEqual(await t(() => [document.querySelector('#backup').hidden, document.querySelector('#confirm').disabled]), [false, true]);
       assert.equal(await t(() => window.test.text('#changes-lines')), changed_lines(['--set-contrast=210']));
-      assert.match(await t(() => window.test.text('#changes-note')), /complete new copy of it \(0\.0 MB\)/);
+      assert.match(await t(() => window.test.text('#changes-note')), /complete new copy of it \(12 KB\)/);
       await t(() => window.test.click('#backup'));
       assert.deepEqual(await t(() => window.test.downloads()), [{ name: 'backup-NVPIPE.DAT', bytes: b64(sample) }]);
       await t(async () => {

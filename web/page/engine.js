@@ -81,7 +81,7 @@
         (module) => module.ccall(name, 'number', ['string', 'string', ...numbers.map(() => 'number')],
           [data_name, export_path, ...numbers]));
       if (r.status !== 0)
-        throw new Error(`${name} failed`);
+        throw new Said(`${name} failed`);
       return concat(kept);
     }
 
@@ -121,7 +121,7 @@
           const r = await run([`--read=${gpx_path}`, data_name], { [data_name]: opened.bytes },
             { [gpx_path]: collect.feed }, false);
           if (r.status !== 0)
-            throw new Error(cp850(r.stderr));
+            throw new Said(cp850(r.stderr));
           return collect.finish();
         }
         case 'compare':
@@ -137,7 +137,7 @@
           return collect.finish();
         }
       }
-      throw new Error(`unknown operation ${message.op}`);
+      throw new Said(`unknown operation ${message.op}`);
     };
   }
 
@@ -243,7 +243,8 @@
       }
       queue = queue.then(() => handle(message)).then(
         (result) => self.postMessage({ id: message.id, result }),
-        (error) => self.postMessage({ id: message.id, error: String(error?.message ?? error) }));
+        (error) => self.postMessage({ id: message.id, error: String(error?.message ?? error),
+          name: error?.name, said: error instanceof Said }));
     };
     return;
   }

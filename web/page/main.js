@@ -48,9 +48,6 @@
   const tool_message = (bytes, typed) =>
     tool_text(bytes, typed).replaceAll(`'${data_name}'`, () => `'${state.name}'`);
 
-  // An error whose message is in the page's own words.
-  class Said extends Error {}
-
   // An error as the page tells it: its own words, or what the browser's
   // exception means with the browser's text after it, never that text alone.
   function in_words(e) {

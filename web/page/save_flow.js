@@ -68,7 +68,7 @@
     state.pending_save = { block, generation, backup_needed: write_back, suspect_confirmed: false };
     $('backup').hidden = !write_back;
     $('changes-note').hidden = !write_back;
-    $('changes-note').textContent = texts.write_back_note(state.name, texts.megabytes(state.size));
+    $('changes-note').textContent = texts.write_back_note(state.name, texts.file_size(state.size));
     $('confirm').textContent = write_back ? texts.confirm_write(state.name) : texts.confirm_download;
     $('changes').hidden = false;
     state.focus_next = $('changes');

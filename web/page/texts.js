@@ -67,7 +67,7 @@
     write_back_note: (name, size) => `Writing replaces ${name} in one step: the browser writes a ` +
       `complete new copy of it (${size}) beside it and then puts that in place of the old one, ` +
       'so the device needs free room for the copy. If the write fails, the old file stays.',
-    megabytes: (bytes) => `${(bytes / 1e6).toFixed(1)} MB`,
+    file_size: (bytes) => (bytes < 1e6 ? `${Math.ceil(bytes / 1e3)} KB` : `${(bytes / 1e6).toFixed(1)} MB`),
     read_back_differs: 'the file read back differs from what was written',
     changed: (name) => `${name} was changed since it was opened: open it again before saving.`,
     changed_export: (name) => `${name} was changed since it was opened: open it again to ` +
@@ -85,7 +85,7 @@
     permission_denied: 'the browser did not allow writing',
     // What the browser's exceptions mean, by their names; its own text follows.
     browser_errors: {
-      NotFoundError: 'the file is no longer where it was opened (moved, renamed or removed)',
+      NotFoundError: 'the file is no longer where it was chosen: it was moved, renamed or removed',
       NotReadableError: 'the browser could not read the file',
       NotAllowedError: 'the browser did not allow it',
       SecurityError: 'the browser did not allow it',
@@ -141,6 +141,9 @@
       'set-t-accuracy-mask': 'Time accuracy mask (m)',
     },
   };
+
+  // An error whose message is in the page's (or the tool's) own words.
+  class Said extends Error {}
 
   const folder = '/files';
   // The tool sees the opened file under this name, whatever the owner's file
