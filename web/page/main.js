@@ -69,9 +69,10 @@
     $('save-message').classList.toggle('failed', Boolean(failed));
   }
 
-  function offer(data, name, type) {
+  // A Blob offered as a download of that name.
+  function offer(blob, name) {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(data instanceof Blob ? data : new Blob([data], { type }));
+    link.href = URL.createObjectURL(blob);
     link.download = name;
     document.body.append(link);
     link.click();

@@ -195,7 +195,7 @@
         state.edited = false;
         save_message(texts.downloaded);
       } catch (e) {
-        if (e instanceof Stale)
+        if (e instanceof Stale || e instanceof Superseded)
           throw e;
         save_message(e instanceof Changed ? texts.changed(name) : texts.failed(in_words(e)), true);
       }
