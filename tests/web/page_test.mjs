@@ -477,15 +477,18 @@ async function test_engine(engine, url) {
   }
 
   // The owner's file name as it is in every text: never read as a
-  // replacement pattern ($&, $`, $', $1) or as markup, never cut.
-  for (const name of ['a$&b.DAT', "x$'y.DAT", 'p$`q.DAT', 'a$1 "q" \'<img src=x onerror=alert(1)>\'.DAT', 'NV\u202ePIPE.DAT',
-    `${'n'.repeat(236)}.DAT`]) {
+  // replacement pattern ($&, $`, $', $1) or as markup, never cut; one with
+  // bidirectional controls isolated, so that they do not turn the words after it.
+  for (const [name, shown = name] of [['a$&b.DAT'], ["x$'y.DAT"], ['p$`q.DAT'],
+    ['a$1 "q" \'<img src=x onerror=alert(1)>\'.DAT'], ['NV\u202ePIPE.DAT', '\u2068NV\u202ePIPE.DAT\u2069'],
+    [`${'n'.repeat(236)}.DAT`]]) {
     await check(engine, `the name ${JSON.stringify(name.slice(0, 24))} is shown as it is`, async () => {
       await open(name, image('short'));
-      assert.equal(await text('#message'), native(['--', name], { [name]: image('short') }).stderr.toString());
+      assert.equal(await text('#message'),
+        native(['--', name], { [name]: image('short') }).stderr.toString().replace(name, () => shown));
       await open(name, sample);
       await save({ 'set-contrast': '210' });
-      assert.equal(await text('#changes-intro'), `These lines of the listing of ${name} change (before → after):`);
+      assert.equal(await text('#changes-intro'), `These lines of the listing of ${shown} change (before → after):`);
     });
   }
 

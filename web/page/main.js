@@ -4,8 +4,9 @@
   // words. This part holds the opened file's state, the opening, the actions
   // and the start; it comes last in the joined script.
 
-  // What the page holds for the file last chosen. A new opening starts a new
-  // generation; work of an older one is dropped when it returns.
+  // What the page holds for the file last chosen (name: its name as the
+  // texts show it). A new opening starts a new generation; work of an older
+  // one is dropped when it returns.
   // While a write is in progress, writing is set and the last file chosen
   // meanwhile waits in queued. edited: settings changed in the form and not
   // yet saved. The opened bytes themselves are kept by the engine's worker.
@@ -87,10 +88,10 @@
   async function choose(file, handle = null) {
     if (state.writing) {
       state.queued = { file, handle };
-      save_message(texts.queued(file.name));
+      save_message(texts.queued(shown_name(file.name)));
       return true;
     }
-    if (state.edited && !await ask_discard(file.name))
+    if (state.edited && !await ask_discard(shown_name(file.name)))
       return false;
     open_file(file, handle);
     return true;
@@ -117,7 +118,7 @@
   async function open_file(file, handle = null) {
     const generation = ++state.generation;
     tool.cancel();
-    Object.assign(state, { name: file.name, file, handle, size: file.size,
+    Object.assign(state, { name: shown_name(file.name), file, handle, size: file.size,
       suspect: '', scan: null, listing: '', selected: null, pending_save: null, edited: false });
     $('opened').hidden = true;
     $('changes').hidden = true;
@@ -138,12 +139,12 @@
         if (e instanceof Superseded)
           throw new Stale();
         if (/memory|allocation|Array buffer|OOM/i.test(String(e)))
-          throw new Said(texts.out_of_memory(file.name, Math.round(file.size / 1e6)));
+          throw new Said(texts.out_of_memory(state.name, Math.round(file.size / 1e6)));
         throw e;
       }
       check_current(generation);
       const findings = suspect_findings(r);
-      state.suspect = findings.length ? texts.suspect(file.name, findings) : '';
+      state.suspect = findings.length ? texts.suspect(state.name, findings) : '';
       show_message([tool_message(r.stderr), state.suspect].filter(Boolean).join('\n'));
       if (r.status !== 0)
         return;

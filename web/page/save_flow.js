@@ -120,7 +120,7 @@
   async function backup() {
     const pending = state.pending_save;
     try {
-      offer(await from_opened(), `backup-${state.name}`);
+      offer(await from_opened(), `backup-${state.file.name}`);
     } catch (e) {
       if (e instanceof Stale || e instanceof Superseded)
         throw e;

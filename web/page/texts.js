@@ -142,6 +142,12 @@
     },
   };
 
+  // A file name as the page's texts show it: a name that holds bidirectional
+  // controls is isolated (U+2068 to U+2069), so that they turn its own
+  // letters only, never the words around it. Any other name as it is.
+  const shown_name = (name) =>
+    (/[\u061c\u200e\u200f\u202a-\u202e\u2066-\u2069]/.test(name) ? `\u2068${name}\u2069` : name);
+
   // An error whose message is in the page's (or the tool's) own words.
   class Said extends Error {}
 
