@@ -43,6 +43,11 @@
       writing: (name) => `Writing into ${name}…`,
       backing_up: (name) => `Reading ${name} for the backup…`,
     },
+    discard_question: (name) => `Discard the changes to ${name}?`,
+    discard_detail: (other) => `The settings you changed have not been saved. Opening ${other} ` +
+      'drops them.',
+    discard: 'Discard the changes',
+    keep_changes: 'Keep the changes',
     one_file_at_a_time: 'Drop one file at a time: several files were dropped, none was opened.',
     out_of_memory: (name, mb) => `${name} (${mb} MB) is too large for this page: ` +
       'the browser ran out of memory. Use the command-line tool for it.',
@@ -57,8 +62,16 @@
       'data file.',
     write_failed: (name, what) => `Writing into ${name} failed: ${what}. The file may be ` +
       'damaged: copy the backup onto the device.',
+    write_failed_kept: (name, what) => `Writing into ${name} failed: ${what}. ${name} is as it ` +
+      'was: the page read it back and found it unchanged.',
+    write_back_note: (name, size) => `Writing replaces ${name} in one step: the browser writes a ` +
+      `complete new copy of it (${size}) beside it and then puts that in place of the old one, ` +
+      'so the device needs free room for the copy. If the write fails, the old file stays.',
+    file_size: (bytes) => (bytes < 1e6 ? `${Math.ceil(bytes / 1e3)} KB` : `${(bytes / 1e6).toFixed(1)} MB`),
     read_back_differs: 'the file read back differs from what was written',
     changed: (name) => `${name} was changed since it was opened: open it again before saving.`,
+    changed_export: (name) => `${name} was changed since it was opened: open it again to ` +
+      'export what it holds now.',
     backup_failed: (name, what) => `The backup of ${name} could not be made: ${what} ` +
       'Nothing can be written without it.',
     queued: (name) => `${name} will be opened when the write has finished.`,
@@ -70,6 +83,25 @@
     no_point: 'its log holds no valid record',
     confirm_suspect: (name) => `Yes, write into ${name} although it does not look like a data file`,
     permission_denied: 'the browser did not allow writing',
+    // What the browser's exceptions mean, by their names; its own text follows.
+    browser_errors: {
+      NotFoundError: 'the file is no longer where it was chosen: it was moved, renamed or removed',
+      NotReadableError: 'the browser could not read the file',
+      NotAllowedError: 'the browser did not allow it',
+      SecurityError: 'the browser did not allow it',
+      QuotaExceededError: 'there is not enough free room on the device for the browser\'s copy ' +
+        'of the file',
+      NoModificationAllowedError: 'the file cannot be written (read-only, or in use)',
+      InvalidStateError: 'the file was changed or closed by something else meanwhile',
+      AbortError: 'the browser stopped the work',
+      other: 'the browser reported an error',
+    },
+    browser_said: (words, said) => `${words} (the browser said: "${said}")`,
+    password_cut: (bytes, typed, kept, whole) => `The device keeps ${bytes} bytes: ${typed} is ` +
+      `stored as ${kept}${whole ? '' : ', without the character that would not fit whole'}.`,
+    password_char: (ch, count, shown) => `${ch} is stored as ` +
+      `${['', 'one byte', 'two bytes', 'three bytes', 'four bytes'][count]} and shows as ${shown} ` +
+      'on the device.',
     downloaded: 'The new data file was offered as a download. Your browser may have renamed ' +
       'it (for example to NVPIPE(1).DAT): the file on the device must be named NVPIPE.DAT. ' +
       'Copy it onto the device under that name, in place of the old one.',
@@ -110,6 +142,15 @@
     },
   };
 
+  // A file name as the page's texts show it: a name that holds bidirectional
+  // controls is isolated (U+2068 to U+2069), so that they turn its own
+  // letters only, never the words around it. Any other name as it is.
+  const shown_name = (name) =>
+    (/[\u061c\u200e\u200f\u202a-\u202e\u2066-\u2069]/.test(name) ? `\u2068${name}\u2069` : name);
+
+  // An error whose message is in the page's (or the tool's) own words.
+  class Said extends Error {}
+
   const folder = '/files';
   // The tool sees the opened file under this name, whatever the owner's file
   // is called: a name such as '-copy.DAT' never reaches it as an option.
@@ -119,5 +160,7 @@
   // The configuration block: the probes for valid values and current choices
   // run on it alone, not on the whole file.
   const block_size = 1024;
+  // The parts in which a file is read again to compare it with the opened copy.
+  const compare_part = 8 << 20;
   // The largest GPX document the page offers as a download.
   const gpx_size_limit = 1024 * 1024 * 1024;
