@@ -248,6 +248,19 @@ async function test_engine(engine, url) {
     await t(() => window.test.idle());
   };
   const downloads = () => t(() => window.test.downloads());
+  // The tracks table as shown: its headings, and each row's texts by the
+  // engine's names of the figures; the overview line above it.
+  const shown = () => t(() => ({
+    overview: document.querySelector('#overview').textContent,
+    heads: [...document.querySelectorAll('#tracks thead th')].map((th) => th.textContent),
+    rows: [...document.querySelectorAll('#tracks tbody tr')].map((r) =>
+      Object.fromEntries([...r.cells].map((c) => [c.dataset.key, c.textContent]))),
+  }));
+  const switch_to = (id) => t((id) => {
+    const e = document.getElementById(id);
+    e.checked = true;
+    e.dispatchEvent(new Event('change'));
+  }, id);
   const text = (s) => t((s) => window.test.text(s), s);
   // Saves with the changes typed and confirms; resolves to the downloads.
   const save = async (changes) => {
@@ -295,9 +308,8 @@ async function test_engine(engine, url) {
     const count = (tag) => String(gpx.split(tag).length - 1);
     const summary = await t(() => [...document.querySelectorAll('#summary tr')].map((r) => r.cells[1].textContent));
     assert.deepEqual(summary.slice(0, 3), [count('<trkpt '), count('<trk>'), count('<wpt ')]);
-    const rows = await t(() => [...document.querySelectorAll('#tracks tbody tr')].map(
-      (r) => [r.cells[4].textContent, r.cells[1].textContent, r.cells[2].textContent]));
-    assert.deepEqual(rows, native_tracks(gpx));
+    await switch_to('times-utc');
+    assert.deepEqual((await shown()).rows.map((r) => [r.count, r.start, r.end]), native_tracks(gpx));
     await save({});
     assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(native(['NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
   });
@@ -431,7 +443,7 @@ async function test_engine(engine, url) {
 
   await check(engine, 'push log points belong to the track that holds them, whatever their times', async () => {
     await open('NVPIPE.DAT', image('pushes_by_place'));
-    const counts = await t(() => [...document.querySelectorAll('#tracks tbody tr')].map((r) => r.cells[6].textContent));
+    const counts = (await shown()).rows.map((r) => r.push_points);
     assert.deepEqual(counts, ['1', '3', '0']);
     const gpx = native(['--read', 'NVPIPE.DAT'], { 'NVPIPE.DAT': image('pushes_by_place') }).stdout.toString();
     const waypoints = gpx.match(/<wpt [^]*?<\/wpt>\n/g);
@@ -612,6 +624,72 @@ async function test_engine(engine, url) {
     assert.deepEqual(findings, []);
   });
 
+  // Times in the logger's zone and in UTC, figures in its units and in the
+  // others: each as trekdump.tracks gives it (UTC, metres, km/h), converted.
+  const units = { metric: { distance: ['km', 1000], speed: ['km/h', 1], height: ['m', 1] },
+    imperial: { distance: ['mi', 1609.344], speed: ['mph', 1.609344], height: ['ft', 0.3048] } };
+  const kinds = { distance_m: 'distance', average_kmh: 'speed', max_kmh: 'speed', ascent_m: 'height',
+    descent_m: 'height', min_ele_m: 'height', max_ele_m: 'height' };
+  const seconds = (text) => text.replace('-', '').split(':').reduce((a, b) => 60 * a + Number(b), 0) *
+    (text.startsWith('-') ? -1 : 1);
+  // What the table shows that does not match the tracks in those units.
+  const mismatches = ({ heads, rows }, tracks, unit) => [
+    ...Object.values(units[unit]).map(([name]) => name).filter((name) => !heads.some((h) => h.endsWith(`(${name})`))),
+    ...tracks.flatMap((track, i) => [
+      ...Object.entries(kinds).filter(([key, kind]) => {
+        const text = rows[i][key];
+        if (track[key] === null)
+          return text !== '–';
+        const decimals = (text.split('.')[1] ?? '').length;
+        return !(Math.abs(Number(text) - track[key] / units[unit][kind][1]) <= 0.5 * 10 ** -decimals + 1e-9);
+      }).map(([key]) => `${i + 1} ${key}: ${rows[i][key]}`),
+      ...['seconds', 'moving_s', 'paused_s'].filter((key) => seconds(rows[i][key]) !== track[key]),
+      ...['number', 'count', 'stops', 'push_points'].filter((key) => rows[i][key] !== String(track[key])),
+    ])];
+  for (const [name, zone, unit, local] of [
+    ['local_0530', 'UTC+05:30', 'metric', [['2008-08-14 23:40:00', '2008-08-15 01:19:00'],
+      ['2008-08-15 07:30:00', '2008-08-15 09:40:00']]],
+    ['local_0545', 'UTC+05:45', 'imperial', [['2008-08-14 23:55:00', '2008-08-15 01:34:00'],
+      ['2008-08-15 07:45:00', '2008-08-15 09:55:00']]],
+    ['local_m0330', 'UTC-03:30', 'metric', [['2008-08-14 14:40:00', '2008-08-14 16:19:00'],
+      ['2008-08-14 22:30:00', '2008-08-15 00:40:00']]],
+  ]) {
+    await check(engine, `${name}: times in ${zone} and in UTC, figures in ${unit} units and the others`, async () => {
+      const findings = [];
+      const axe = async (state) => {
+        if (engine.name === 'chromium')
+          findings.push(...(await axe_findings()).map((f) => `${state}: ${f}`));
+      };
+      await open('NVPIPE.DAT', image(name));
+      const tracks = await t((b) => window.trekdump.tracks(Uint8Array.from(atob(b), (c) => c.charCodeAt(0))),
+        b64(image(name)));
+      await t(() => document.querySelectorAll('#tracks tbody tr')[1].click());
+      let table = await shown();
+      assert.deepEqual(table.rows.map((r) => [r.start, r.end]), local);
+      assert.ok(table.heads.includes(`Time (${zone})`), table.heads.join('|'));
+      assert.equal(table.overview, `2 tracks from ${local[0][0].slice(0, 10)} to ${local[1][1].slice(0, 10)}, ` +
+        `${((tracks[0].distance_m + tracks[1].distance_m) / units[unit].distance[1]).toFixed(2)} ` +
+        `${units[unit].distance[0]} in all. The logger is set to ${zone} and ${unit} units.`);
+      assert.deepEqual(mismatches(table, tracks, unit), []);
+      await axe(`${name} in its zone and units`);
+      await switch_to('times-utc');
+      table = await shown();
+      assert.deepEqual(table.rows.map((r) => [r.start, r.end]), tracks.map((tr) => [tr.start, tr.end]));
+      assert.ok(table.heads.includes('Time (UTC)'), table.heads.join('|'));
+      assert.equal(await text('#summary'), `Points${tracks[0].count + tracks[1].count}Tracks2Push log points` +
+        `${tracks[0].push_points + tracks[1].push_points}First time (UTC)${tracks[0].start}Last time (UTC)${tracks[1].end}`);
+      const other = unit === 'metric' ? 'imperial' : 'metric';
+      await switch_to(`units-${other}`);
+      assert.deepEqual(mismatches(await shown(), tracks, other), []);
+      await axe(`${name} in UTC and ${other} units`);
+      await switch_to(`units-${unit}`);
+      assert.deepEqual(mismatches(await shown(), tracks, unit), []);
+      assert.deepEqual(await t(() => [...document.querySelectorAll('#tracks tbody tr')].map((r) =>
+        r.getAttribute('aria-selected'))), ['false', 'true']);
+      assert.deepEqual(findings, []);
+    });
+  }
+
   await check(engine, 'a track across the 180° meridian is drawn unbroken', async () => {
     await open('NVPIPE.DAT', image('across_meridian'));
     const rows = await t(() => {
@@ -626,14 +704,20 @@ async function test_engine(engine, url) {
     assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
   });
 
-  await check(engine, 'at 375 px wide nothing lies off-screen', async () => {
+  await check(engine, 'at 375 px wide nothing lies off-screen but inside the tracks\' own box', async () => {
     await open('NVPIPE.DAT', sample);
     await engine.resize(375, 800);
     await new Promise((done) => setTimeout(done, 300));
     const wide = await t(() => [...document.querySelectorAll('body *')]
-      .filter((e) => e.getClientRects().length && e.getBoundingClientRect().right > document.documentElement.clientWidth + 1)
+      .filter((e) => e.getClientRects().length && !e.closest('#tracks-box table') &&
+        e.getBoundingClientRect().right > document.documentElement.clientWidth + 1)
       .map((e) => e.id || e.name || e.tagName));
     assert.deepEqual(wide, []);
+    const box = await t(() => {
+      const b = document.querySelector('#tracks-box');
+      return [getComputedStyle(b).overflowX, b.scrollWidth > b.clientWidth];
+    });
+    assert.deepEqual(box, ['auto', true]);
     await engine.resize(1100, 900);
   });
 }

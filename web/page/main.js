@@ -151,7 +151,7 @@
       state.scan = r.scan;
       state.listing = cp850(r.stdout);
       $('listing').textContent = state.listing;
-      show_summary(r.scan);
+      learn_view(r.settings);
       $('analysis').hidden = true;
       $('opened').hidden = false;
       show_tracks(r.scan);
@@ -299,6 +299,8 @@
     $('backup').addEventListener('click', action(backup, 'backing_up'));
     $('confirm').addEventListener('click', action(confirm_save, 'writing'));
     $('cancel').addEventListener('click', drop_pending_save);
+    for (const id of ['times-device', 'times-utc', 'units-metric', 'units-imperial'])
+      $(id).addEventListener('change', switch_view);
     tool.start();
   }
 

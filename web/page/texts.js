@@ -29,8 +29,6 @@
     cancel: 'Cancel',
     unknown_choice: 'unknown value (unchanged)',
     summary: ['Points', 'Tracks', 'Push log points', 'First time', 'Last time'],
-    track_columns: ['Track', 'Start (UTC)', 'End (UTC)', 'Duration', 'Points', 'km',
-      'Push log points'],
     drawing_label: (tracks, pushes) =>
       `Drawing of ${tracks} tracks, one colour each, and ${pushes} push log points (black).`,
     no_time: '–',
@@ -164,3 +162,28 @@
   const compare_part = 8 << 20;
   // The largest GPX document the page offers as a download.
   const gpx_size_limit = 1024 * 1024 * 1024;
+
+  // The tracks' figures, the line on the log and the device, and the
+  // switches of zone and units.
+  Object.assign(texts, {
+    track_columns: { number: 'Track', start: 'Start', end: 'End', seconds: 'Total',
+      moving_s: 'Moving', paused_s: 'Paused', stops: 'Stops', distance_m: 'Distance',
+      average_kmh: 'Average', max_kmh: 'Top', ascent_m: 'Ascent', descent_m: 'Descent',
+      min_ele_m: 'Lowest', max_ele_m: 'Highest', count: 'Points', push_points: 'Push log points' },
+    // The headings over the columns of each kind, which name its zone or unit.
+    column_groups: { time: 'Time', duration: 'Duration', speed: 'Speed', height: 'Elevation' },
+    column_head: (name, unit) => (unit ? `${name} (${unit})` : name),
+    duration_unit: 'h:mm:ss',
+    utc: 'UTC',
+    overview_log: (tracks, from, to, distance) => `${tracks === 1 ? 'One track' : `${tracks} tracks`}` +
+      `${from === to ? ` on ${from}` : ` from ${from} to ${to}`}, ${distance} in all.`,
+    overview_empty: 'The log holds no track.',
+    overview_device: (zone, units) => `The logger is set to ${zone} and ${units}.`,
+    units_names: { metric: 'metric units', imperial: 'imperial units' },
+    times_legend: 'Times in',
+    times_device: (zone) => `${zone}, the logger's zone`,
+    times_utc: 'UTC',
+    units_legend: 'Units',
+    units_metric: 'km, m, km/h',
+    units_imperial: 'mi, ft, mph',
+  });

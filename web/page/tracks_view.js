@@ -1,20 +1,32 @@
-  // The tracks: the summary, the table and the drawing.
-  const pad = (n) => String(n).padStart(2, '0');
-  // A time as the engine gives it ("2008-08-17 06:12:05"), or none.
-  const show_time = (t) => t ?? texts.no_time;
-  function duration(track) {
-    const a = Math.abs(track.seconds);
-    return `${track.seconds < 0 ? '-' : ''}${Math.floor(a / 3600)}:${pad(Math.floor(a / 60) % 60)}:${pad(a % 60)}`;
+  // The tracks: the overview, the summary, the table and the drawing.
+  // The table's columns: the engine's name of each figure and its kind
+  // (units.js).
+  const track_columns = [['number', 'count'], ['start', 'time'], ['end', 'time'],
+    ['seconds', 'duration'], ['moving_s', 'duration'], ['paused_s', 'duration'], ['stops', 'count'],
+    ['distance_m', 'distance'], ['average_kmh', 'speed'], ['max_kmh', 'speed'], ['ascent_m', 'height'],
+    ['descent_m', 'height'], ['min_ele_m', 'height'], ['max_ele_m', 'height'], ['count', 'count'],
+    ['push_points', 'count']].map(([key, kind]) => ({ key, kind }));
+  const column_head = (name, kind) => texts.column_head(name, kind_unit(kind));
+
+  // One line on the log and the device: the tracks, the dates they span in
+  // the zone shown, their distance; the zone and units the device is set to.
+  function show_overview(scan) {
+    const distance = scan.tracks.reduce((sum, t) => sum + t.distance_m, 0);
+    const log = scan.tracks.length ? texts.overview_log(scan.tracks.length,
+      shown_date(scan.first_time), shown_date(scan.last_time),
+      `${show_value('distance', distance)} ${kind_unit('distance')}`) : texts.overview_empty;
+    $('overview').textContent = `${log} ${texts.overview_device(zone_label(view.zone),
+      texts.units_names[units_name(view.imperial)])}`;
   }
 
   function show_summary(scan) {
     const table = $('summary');
     table.replaceChildren();
     const values = [scan.points, scan.tracks.length, scan.pushes,
-      show_time(scan.first_time), show_time(scan.last_time)];
+      show_value('time', scan.first_time), show_value('time', scan.last_time)];
     texts.summary.forEach((name, i) => {
       const row = table.insertRow();
-      row.insertCell().textContent = name;
+      row.insertCell().textContent = i < 3 ? name : column_head(name, 'time');
       row.insertCell().textContent = values[i];
     });
   }
@@ -87,29 +99,18 @@
       stroke(state.selected, state.selected.number - 1, 4);
   }
 
+  // The table's rows, one per track, its headings and its figures in the
+  // zone and units shown; the switches start at the device's own.
   function show_tracks(scan) {
-    const head = $('tracks').tHead;
-    head.replaceChildren();
-    const header = head.insertRow();
-    for (const name of texts.track_columns) {
-      const th = document.createElement('th');
-      th.scope = 'col';
-      th.textContent = name;
-      header.append(th);
-    }
     const body = $('tracks').tBodies[0];
     body.replaceChildren();
     for (const t of scan.tracks) {
       const row = body.insertRow();
       row.tabIndex = t.number === 1 ? 0 : -1;
       row.setAttribute('aria-selected', 'false');
-      row.style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
-      [t.number, show_time(t.start), show_time(t.end), duration(t), t.count, t.km.toFixed(2),
-        t.pushes].forEach((value, i) => {
-        const cell = row.insertCell();
-        cell.textContent = value;
-        cell.dataset.label = texts.track_columns[i];
-      });
+      for (const c of track_columns)
+        Object.assign(row.insertCell(), { className: c.kind }).dataset.key = c.key;
+      row.cells[0].style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
       const choose = () => select_track(t, row);
       row.addEventListener('click', choose);
       row.addEventListener('keydown', (e) => {
@@ -123,19 +124,76 @@
           row.tabIndex = -1;
           to.tabIndex = 0;
           to.focus();
+        } else if (e.key in column_moves) {
+          e.preventDefault();
+          $('tracks').parentElement.scrollBy({ left: column_moves[e.key] });
         }
       });
     }
+    $('times-device-label').textContent = texts.times_device(zone_label(view.zone));
+    $('times-device').checked = true;
+    $(view.imperial ? 'units-imperial' : 'units-metric').checked = true;
+    fill_tracks(scan);
     $('drawing').setAttribute('aria-label', texts.drawing_label(scan.tracks.length, scan.pushes));
     state.selected = null;
     $('download-track').disabled = true;
     draw();
   }
 
+  // The table's headings: a column of a kind that has a group heading
+  // (times, durations, speeds, heights) sits under it, which names the zone
+  // or unit; any other column names its own unit.
+  function show_heads() {
+    const head = $('tracks').tHead;
+    head.replaceChildren();
+    const rows = [head.insertRow(), head.insertRow()];
+    const cell = (row, text, span) => {
+      const th = document.createElement('th');
+      th.textContent = text;
+      th.scope = span ? 'colgroup' : 'col';
+      rows[row].append(th);
+      return th;
+    };
+    track_columns.forEach((c, i) => {
+      const group = texts.column_groups[c.kind];
+      if (!group) {
+        Object.assign(cell(0, column_head(texts.track_columns[c.key], c.kind)), { rowSpan: 2, className: c.kind });
+        return;
+      }
+      if (track_columns[i - 1]?.kind !== c.kind) {
+        const span = track_columns.filter((o) => o.kind === c.kind).length;
+        Object.assign(cell(0, column_head(group, c.kind), span), { colSpan: span });
+      }
+      cell(1, texts.track_columns[c.key]).className = c.kind;
+    });
+  }
+
+  // The texts of the overview, the summary and the table in the zone and
+  // units shown; the rows, their order and the choice stay.
+  function fill_tracks(scan) {
+    show_overview(scan);
+    show_summary(scan);
+    show_heads();
+    scan.tracks.forEach((t, r) => {
+      const cells = $('tracks').tBodies[0].rows[r].cells;
+      track_columns.forEach((c, i) => { cells[i].textContent = show_value(c.kind, t[c.key]); });
+    });
+  }
+
+  // The switches of zone and units: the page's texts follow them.
+  function switch_view() {
+    view.utc = $('times-utc').checked;
+    view.shown_imperial = $('units-imperial').checked;
+    if (state.scan)
+      fill_tracks(state.scan);
+  }
+
   // The table is one Tab stop: the arrow keys, Home and End move among its
   // rows, Enter or Space chooses one.
   const row_moves = { ArrowDown: (i) => i + 1, ArrowUp: (i) => i - 1, Home: () => 0,
     End: (i, n) => n - 1, PageDown: (i) => i + 10, PageUp: (i) => i - 10 };
+  // Left and right scroll the table's box sideways, where it is too wide.
+  const column_moves = { ArrowLeft: -120, ArrowRight: 120 };
 
   function select_track(track, row) {
     for (const r of $('tracks').tBodies[0].rows)
