@@ -5,10 +5,10 @@
 set(web_dir ${CMAKE_CURRENT_SOURCE_DIR}/web)
 
 # The page's script, joined from its parts in this order (web/join.cmake):
-# texts, the engine and its worker, the tracks view, the chosen track's
-# profile, the settings form, the save flow, and last the page itself, which
-# starts it all.
-set(page_parts texts engine tool tracks_view profile_view settings_form save_flow main)
+# texts, the engine and its worker, the zone and units shown, the tracks
+# view, the chosen track's profile, the settings form, the save flow, and
+# last the page itself, which starts it all.
+set(page_parts texts engine tool units tracks_view profile_view settings_form save_flow main)
 list(TRANSFORM page_parts PREPEND ${web_dir}/page/)
 list(TRANSFORM page_parts APPEND .js)
 string(REPLACE ";" "|" page_parts_arg "${page_parts}")

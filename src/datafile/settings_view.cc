@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "datafile/layout.h"
+
 namespace {
 
 const char* kind_name(form kind)
@@ -97,6 +99,8 @@ std::string settings_json(const device_conf& conf)
         out += *separator == ',' ? "]" : "null";
         out += ",\"value\":";
         out += quoted(current_value(row, conf));
+        if (row.kind == form::password)
+            out += ",\"bytes\":" + std::to_string(layout::password_length);
         out += "}";
     }
     return out + "]\n";

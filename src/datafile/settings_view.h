@@ -17,6 +17,7 @@ std::string current_value(const option_row& row, const device_conf& conf);
 // Every setting that takes a value, in table order, as a JSON array of
 // {"name", "kind", "valid", "range", "words", "value"}: valid is the "valid
 // values" text (null for none), range the bounds of a number ({"min",
-// "max"}, else null), words the listed keywords (else null). Bytes outside
-// ASCII are passed through as they are.
+// "max"}, else null), words the listed keywords (else null); the password's
+// entry also has "bytes", the most its slot keeps. Bytes outside ASCII are
+// passed through as they are.
 std::string settings_json(const device_conf& conf);

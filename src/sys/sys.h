@@ -139,7 +139,8 @@ unsigned long run_number();
 
 enum class create_status { created, exists, failed };
 
-// Creates path as a new file that only its owner may read or write, for
+// Creates path as a new file that only its owner may read or write (on
+// Windows: with its folder's access rules, until copy_access_rules), for
 // writing in text mode, failing where the name is taken. While signals are
 // held (signals_held), the caller registers it for removal before they are
 // let through again.

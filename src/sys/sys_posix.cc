@@ -511,9 +511,16 @@ bool copy_mode(const std::string& older_path, bool older_exists, std::FILE* made
             return false;
         mode = st.st_mode & 07777;
     } else {
+#ifdef __EMSCRIPTEN__
+        // The page's in-memory files have no users and no mask of new
+        // files' bits (its umask reports every bit masked): a new file there
+        // is readable and writable, as when it was made with 0666.
+        mode = 0666;
+#else
         mode_t mask = ::umask(0);
         ::umask(mask);
         mode = 0666 & ~mask;
+#endif
     }
     return ::fchmod(::fileno(made), mode) == 0;
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The C runtime's own split of the UTF-16 command line into words, the same
@@ -37,8 +38,15 @@ struct handle_closer {
 };
 using handle_ptr = std::unique_ptr<void, handle_closer>;
 
-// What the handle's file is: its identity, kind, size and attributes. False
-// for anything but a file or folder on a disk (a device, the console, a pipe).
+// The time of a change as one 64-bit count of 100-nanosecond steps.
+std::int64_t ticks_of(const FILETIME& time)
+{
+    return static_cast<std::int64_t>(std::uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
+}
+
+// What the handle's file is: its identity, kind, size, time of the last
+// write, number of names and attributes. False for anything but a file or
+// folder on a disk (a device, the console, a pipe).
 bool disk_file_info(HANDLE handle, file_info& info, DWORD& attributes)
 {
     BY_HANDLE_FILE_INFORMATION by;
@@ -48,6 +56,8 @@ bool disk_file_info(HANDLE handle, file_info& info, DWORD& attributes)
     info.id = {by.dwVolumeSerialNumber, std::uint64_t{by.nFileIndexHigh} << 32 | by.nFileIndexLow};
     info.kind = by.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? file_kind::other : file_kind::regular;
     info.size = static_cast<std::int64_t>(std::uint64_t{by.nFileSizeHigh} << 32 | by.nFileSizeLow);
+    info.modified = ticks_of(by.ftLastWriteTime);
+    info.links = by.nNumberOfLinks;
     attributes = by.dwFileAttributes;
     return true;
 }
@@ -58,6 +68,7 @@ bool unnamed_file_info(HANDLE handle, file_info& info)
 {
     FILE_ID_INFO id;
     LARGE_INTEGER size;
+    FILETIME written;
     if (handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK ||
         !::GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id) ||
         !::GetFileSizeEx(handle, &size))
@@ -67,6 +78,9 @@ bool unnamed_file_info(HANDLE handle, file_info& info)
     info.id = {id.VolumeSerialNumber, index};
     info.kind = file_kind::regular;
     info.size = size.QuadPart;
+    // A handle opened for writing only may not read the times.
+    if (::GetFileTime(handle, nullptr, nullptr, &written))
+        info.modified = ticks_of(written);
     return true;
 }
 
@@ -158,11 +172,27 @@ bool names_device(const std::wstring& path)
     return !drive && !share && !volume;
 }
 
+// True when the system path begins with a drive that no drive can be: a
+// character before the colon that is not a letter (+:99 made absolute is
+// \\?\+:\99). Such a path names no file and no device.
+bool names_no_drive(const std::wstring& path)
+{
+    std::wstring_view rest = std::wstring_view(path).substr(path.starts_with(LR"(\\?\)") ? 4 : 0);
+    bool letter = !rest.empty() && ((rest[0] >= L'A' && rest[0] <= L'Z') ||
+                                    (rest[0] >= L'a' && rest[0] <= L'z'));
+    return rest.size() >= 2 && rest[1] == L':' && !letter;
+}
+
 // The system path of a path that is neither a device name nor in a device
-// namespace; nothing otherwise (device tells which) or when it cannot be made.
+// namespace; nothing otherwise (device tells which) or when it cannot be made
+// or names nothing the system can open (device false then).
 std::optional<std::wstring> file_path(const char* path, bool& device)
 {
     std::optional<std::wstring> name = system_path(path);
+    if (name && names_no_drive(*name)) {
+        device = false;
+        return std::nullopt;
+    }
     device = is_reserved_device_name(path) || (name && names_device(*name));
     return device ? std::nullopt : name;
 }
@@ -324,27 +354,64 @@ bool path_info(const char* path, file_info& info)
     return handle && disk_file_info(handle.get(), info, attributes);
 }
 
-bool read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size)
+namespace {
+
+// The place in a file that a read or write at offset begins at.
+OVERLAPPED at_offset(std::int64_t offset)
+{
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(offset);
+    where.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    return where;
+}
+
+// The most bytes one read or write is asked for.
+DWORD chunk_of(std::size_t size)
+{
+    return size > 1u << 30 ? 1u << 30 : static_cast<DWORD>(size);
+}
+
+}  // namespace
+
+read_result read_bytes_at(std::FILE* stream, std::int64_t offset, void* bytes, std::size_t size)
 {
     // A handle of its own, so that the stream's position stays where it is,
     // also when the stream was opened for writing only.
     HANDLE reader = ::ReOpenFile(handle_of(stream), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
     if (reader == INVALID_HANDLE_VALUE)
-        return false;
+        return read_result::failed;
     handle_ptr owner(reader);
     auto* at = static_cast<unsigned char*>(bytes);
     while (size > 0) {
-        OVERLAPPED where{};
-        where.Offset = static_cast<DWORD>(offset);
-        where.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+        OVERLAPPED where = at_offset(offset);
         DWORD got = 0;
-        DWORD want = size > 1u << 30 ? 1u << 30 : static_cast<DWORD>(size);
-        if (!::ReadFile(reader, at, want, &got, &where) || got == 0)
-            return false;
+        if (!::ReadFile(reader, at, chunk_of(size), &got, &where))
+            return ::GetLastError() == ERROR_HANDLE_EOF ? read_result::short_read
+                                                        : read_result::failed;
+        if (got == 0)
+            return read_result::short_read;
         at += got;
         offset += got;
         size -= got;
+    }
+    return read_result::whole;
+}
+
+bool write_bytes_at(std::FILE* stream, std::int64_t offset, const void* bytes, std::size_t size,
+                    std::size_t& written)
+{
+    // Straight to the stream's handle, whose file position moves past the
+    // bytes; the stream reads nothing after them.
+    HANDLE handle = handle_of(stream);
+    written = 0;
+    const auto* at = static_cast<const unsigned char*>(bytes);
+    while (written < size) {
+        OVERLAPPED where = at_offset(offset + static_cast<std::int64_t>(written));
+        DWORD put = 0;
+        if (!::WriteFile(handle, at + written, chunk_of(size - written), &put, &where) || put == 0)
+            return false;
+        written += put;
     }
     return true;
 }
@@ -354,10 +421,11 @@ namespace {
 // A lock on Windows holds every byte it covers against other handles, so the
 // one byte runs lock lies far past any data file, at 2^62: readers never
 // wait, only other runs do.
+constexpr std::int64_t run_byte = std::int64_t{1} << 62;
+
 BOOL lock_run_byte(HANDLE handle, DWORD flags)
 {
-    OVERLAPPED where{};
-    where.OffsetHigh = 0x40000000;
+    OVERLAPPED where = at_offset(run_byte);
     return ::LockFileEx(handle, flags, 0, 1, 0, &where);
 }
 
@@ -379,32 +447,41 @@ namespace {
 
 // What the console handler and the main thread share, under one lock. A
 // handler that ends the run keeps it until the process has ended, so the
-// main thread never begins the rename after it; a rename the main thread has
-// begun ends before the handler can take it.
+// main thread never registers or lets go of a file after it; a guard the
+// main thread takes delays the handler's end until the last guard ends.
 SRWLOCK watch_lock = SRWLOCK_INIT;
-bool events_held = false;     // hold_signals(true) is in effect
-bool event_pending = false;   // an event came while they were held
-bool run_complete = false;    // the new file has replaced the final name
-HANDLE new_file = nullptr;    // the run's new output file, a handle for deleting only
+int held_depth = 0;          // signals_held guards in effect
+bool event_pending = false;  // an event came while they were
+bool run_complete = false;   // finish_run: events no longer end the run
 
-// Marks the run's new file for deletion: it goes when its last handle is
-// closed, at the latest when the process ends. A handle of its own, with no
-// position that the writing stream uses. Under watch_lock.
-void remove_new_file()
-{
-    if (!new_file)
-        return;
-    FILE_DISPOSITION_INFO gone{TRUE};
-    ::SetFileInformationByHandle(new_file, FileDispositionInfo, &gone, sizeof gone);
-    ::CloseHandle(new_file);
-    new_file = nullptr;
-}
+// The files an event removes, by name as the system takes it. The strings
+// are made by the main thread, so that the handler allocates nothing.
+constexpr std::size_t removal_slots = 4;
+std::wstring removal_paths[removal_slots];
 
-// Ends the run as Ctrl+C does, at once: no exit processing, which would
-// flush buffered output. Under watch_lock, which is never released.
+// The handles create_new_file opened the run's new files with, by name: a
+// deleted file's name goes only with its last handle, which the handler
+// closes before the run ends, so that the name is gone when it has ended.
+// (One the stream has closed meanwhile may have been given to another
+// object by then, which the ending run no longer needs.)
+struct made_file {
+    std::wstring path;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+made_file made_files[removal_slots];
+
+// Ends the run as Ctrl+C does, at once, after removing the run's files: no
+// exit processing, which would flush buffered output. Under watch_lock,
+// which is never released.
 [[noreturn]] void end_interrupted()
 {
-    remove_new_file();
+    for (const std::wstring& path : removal_paths) {
+        if (path.empty() || !::DeleteFileW(path.c_str()))
+            continue;
+        for (made_file& made : made_files)
+            if (made.handle != INVALID_HANDLE_VALUE && made.path == path)
+                ::CloseHandle(std::exchange(made.handle, INVALID_HANDLE_VALUE));
+    }
     ::TerminateProcess(::GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
     for (;;)
         ::Sleep(INFINITE);
@@ -412,15 +489,13 @@ void remove_new_file()
 
 // Ctrl+C, Ctrl+Break, and the console window closed, the user logged off or
 // the system shut down: each ends the run with STATUS_CONTROL_C_EXIT after
-// removing its new file; while the block is written, once it is synced; not
-// at all after the rename, when the run is complete.
+// removing its files; while signals are held, once the last guard ends; not
+// at all once the run is complete.
 BOOL WINAPI on_console_event(DWORD event)
 {
     ::AcquireSRWLockExclusive(&watch_lock);
-    if (!events_held && !run_complete)
+    if (held_depth == 0 && !run_complete)
         end_interrupted();
-    // While the block is written the main thread ends the run once it is
-    // synced, before the GPX is renamed; after the rename the run completes.
     event_pending = true;
     ::ReleaseSRWLockExclusive(&watch_lock);
     // The system ends a closed console's process as soon as its handler
@@ -446,15 +521,19 @@ std::optional<std::wstring> final_path_of(HANDLE handle)
     return path;
 }
 
-// The path as UTF-8, as output_file keeps its names.
+// A system path as UTF-8, the form the output's names are handed out in.
 std::string utf8_path(const std::wstring& path)
 {
     return to_utf8(path.c_str(), true).value_or("");
 }
 
-// A path that output_file keeps, as the system takes it.
-std::optional<std::wstring> wide_path(const std::string& path)
+// A name the output's pieces are given, as the system takes it: one in the
+// system's own form (as open_output_target and beside hand them out) as it
+// is, any other made absolute and prefixed.
+std::optional<std::wstring> system_name(const std::string& path)
 {
+    if (!path.starts_with(R"(\\?\)"))
+        return system_path(path.c_str());
     int size = ::MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
     if (size <= 0)
         return std::nullopt;
@@ -482,7 +561,8 @@ std::FILE* stream_on(HANDLE handle, int flags, const char* mode)
 // Where name is a link to a missing file, the path of the file it names;
 // name itself where nothing is there at all; nothing when that cannot be
 // told. The link's target is found by creating it for a moment, as the
-// system follows the link: the empty file is deleted again at once.
+// system follows the link: the empty file is deleted again at once, with
+// every event held meanwhile.
 std::optional<std::wstring> missing_file_path(const std::wstring& name)
 {
     WIN32_FIND_DATAW entry;
@@ -492,6 +572,7 @@ std::optional<std::wstring> missing_file_path(const std::wstring& name)
         ::FindClose(search);
     else if (DWORD error = ::GetLastError(); error == ERROR_FILE_NOT_FOUND)
         return name;
+    signals_held held;
     HANDLE made = ::CreateFileW(name.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (made == INVALID_HANDLE_VALUE)
@@ -506,70 +587,35 @@ std::optional<std::wstring> missing_file_path(const std::wstring& name)
     return target;
 }
 
-// The folder part of a system path.
-std::wstring folder_of(const std::wstring& path)
-{
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
-// Gives the new file the older one's access rules where they were cut off
-// from the folder's (a protected DACL): otherwise the new file inherits the
-// same rules from the same folder as the older one did. Best effort.
-void copy_access_rules(HANDLE older, HANDLE made)
-{
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(older, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                          &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
-        return;
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision;
-    if (::GetSecurityDescriptorControl(descriptor, &control, &revision) &&
-        control & SE_DACL_PROTECTED)
-        ::SetSecurityInfo(made, SE_FILE_OBJECT,
-                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                          nullptr, nullptr, dacl, nullptr);
-    ::LocalFree(descriptor);
-}
-
-}  // namespace
-
-output_file::~output_file()
-{
-    discard_output(*this);
-}
-
-namespace {
-
 // Opens what is not a file on a disk (a device that a path reaches) for
 // writing, as it is.
-open_status open_direct(const std::wstring& name, output_file& out)
+open_status open_direct(const std::wstring& name, output_target& target)
 {
     HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return open_status::cannot_open;
-    out.info = {};
-    out.info.kind =
+    target.info = {};
+    target.info.kind =
         ::GetFileType(handle) == FILE_TYPE_DISK ? file_kind::disk_device : file_kind::other;
-    out.exists = true;
-    out.direct = stream_on(handle, _O_WRONLY | _O_TEXT, "w");
-    return out.direct ? open_status::ok : open_status::cannot_open;
+    target.exists = true;
+    target.direct = stream_on(handle, _O_WRONLY | _O_TEXT, "w");
+    return target.direct ? open_status::ok : open_status::cannot_open;
 }
 
 // An older regular file, found through name: opened for reading only, for
 // the checks, and replaced at the end under its final path (a link's
 // target), which must reach it too.
-open_status open_older(HANDLE found, const std::wstring& name, output_file& out)
+open_status open_older(HANDLE found, const std::wstring& name, output_target& target)
 {
-    out.exists = out.replace = true;
+    target.exists = target.regular = true;
     std::optional<std::wstring> final_path = final_path_of(found);
     if (!final_path)
         final_path = name;
     handle_ptr named = open_for_info(*final_path, 0);
     file_info there;
     DWORD ignored;
-    if (!named || !disk_file_info(named.get(), there, ignored) || !(there.id == out.info.id))
+    if (!named || !disk_file_info(named.get(), there, ignored) || !(there.id == target.info.id))
         return open_status::cannot_open;
     // A file this run may not delete, it may not rename over either.
     HANDLE deleter = ::CreateFileW(final_path->c_str(), DELETE,
@@ -578,59 +624,62 @@ open_status open_older(HANDLE found, const std::wstring& name, output_file& out)
     if (deleter == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
         return open_status::cannot_open;
     handle_ptr deleter_owner(deleter == INVALID_HANDLE_VALUE ? nullptr : deleter);
-    out.final_path = utf8_path(*final_path);
+    target.final_path = utf8_path(*final_path);
     HANDLE reader = ::CreateFileW(final_path->c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (reader != INVALID_HANDLE_VALUE) {
         file_info opened;
-        if (!disk_file_info(reader, opened, ignored) || !(opened.id == out.info.id)) {
+        if (!disk_file_info(reader, opened, ignored) || !(opened.id == target.info.id)) {
             ::CloseHandle(reader);
             return open_status::cannot_open;
         }
-        out.existing = stream_on(reader, _O_RDONLY | _O_BINARY, "rb");
+        target.reader = stream_on(reader, _O_RDONLY | _O_BINARY, "rb");
     }
     return open_status::ok;
 }
 
 }  // namespace
 
-open_status open_output(const char* path, output_file& out)
+open_status open_output_target(const char* path, output_target& target)
 {
+    if (*path == '\0')
+        return open_status::cannot_open;
     // Exactly NUL discards the document, as /dev/null does elsewhere; every
     // other device name is refused.
-    bool discard = ::_stricmp(path, "NUL") == 0;
+    if (::_stricmp(path, "NUL") == 0)
+        return open_direct(LR"(\\.\NUL)", target);
     bool device;
-    std::optional<std::wstring> name =
-        discard ? std::optional<std::wstring>(LR"(\\.\NUL)") : file_path(path, device);
-    if (!discard && device)
+    std::optional<std::wstring> name = file_path(path, device);
+    if (device)
         return open_status::device;
     if (!name)
         return open_status::cannot_open;
-    handle_ptr found = discard ? nullptr : open_for_info(*name, 0);
-    if (!found && !discard) {
+    handle_ptr found = open_for_info(*name, 0);
+    if (!found) {
         // A name that reaches no file yet, in a folder that exists.
         if (DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND)
             return open_status::cannot_open;
-        out.final_path = utf8_path(*name);
-        out.replace = true;
+        std::optional<std::wstring> final_path = missing_file_path(*name);
+        if (!final_path)
+            return open_status::cannot_open;
+        target.final_path = utf8_path(*final_path);
+        target.regular = true;
         return open_status::ok;
     }
     DWORD attributes = 0;
-    if (discard || !disk_file_info(found.get(), out.info, attributes))
-        return open_direct(*name, out);
+    if (!disk_file_info(found.get(), target.info, attributes))
+        return open_direct(*name, target);
     // A folder is no output; a read-only file is not replaced (as it is not
     // written on Windows).
-    if (out.info.kind != file_kind::regular || attributes & FILE_ATTRIBUTE_READONLY)
+    if (target.info.kind != file_kind::regular || attributes & FILE_ATTRIBUTE_READONLY)
         return open_status::cannot_open;
-    return open_older(found.get(), *name, out);
+    return open_older(found.get(), *name, target);
 }
 
-bool output_in_use(const output_file& out)
+bool output_in_use(const std::string& path, std::FILE*)
 {
-    if (!out.replace || !out.exists)
-        return false;
-    std::optional<std::wstring> name = wide_path(out.final_path);
+    std::optional<std::wstring> name = path.empty() ? std::nullopt : system_name(path);
     if (!name)
         return false;
     // A program that holds it open without letting it be deleted (or
@@ -644,149 +693,266 @@ bool output_in_use(const output_file& out)
     // A run that holds it as its data file: its byte is locked.
     if (!lock_run_byte(probe, LOCKFILE_FAIL_IMMEDIATELY))
         return ::GetLastError() == ERROR_LOCK_VIOLATION;
-    OVERLAPPED where{};
-    where.OffsetHigh = 0x40000000;
+    OVERLAPPED where = at_offset(run_byte);
     ::UnlockFileEx(probe, 0, 1, 0, &where);
     return false;
 }
 
+std::string folder_of(const std::string& path)
+{
+    std::string::size_type slash = path.find_last_of("/\\");
+    if (slash != std::string::npos)
+        return path.substr(0, slash);
+    // C:name is in the current folder of drive C.
+    return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
+}
+
+std::string beside(const std::string& path, const std::string& file_name)
+{
+    std::string::size_type slash = path.find_last_of("/\\");
+    if (slash != std::string::npos)
+        return path.substr(0, slash + 1) + file_name;
+    return (path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : "") + file_name;
+}
+
+unsigned long run_number()
+{
+    return ::GetCurrentProcessId();
+}
+
+create_status create_new_file(const std::string& path, std::FILE*& file)
+{
+    std::optional<std::wstring> name = system_name(path);
+    if (!name)
+        return create_status::failed;
+    // Shared for deletion, so that a console event removes it by name while
+    // it is written; its access rules are those the folder gives, until
+    // copy_access_rules gives it the older file's.
+    HANDLE handle = ::CreateFileW(name->c_str(), GENERIC_WRITE | DELETE | WRITE_DAC,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = ::GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? create_status::exists
+                                                                            : create_status::failed;
+    }
+    file = stream_on(handle, _O_WRONLY | _O_TEXT, "w");
+    if (!file) {
+        ::DeleteFileW(name->c_str());
+        return create_status::failed;
+    }
+    ::AcquireSRWLockExclusive(&watch_lock);
+    for (made_file& made : made_files)
+        if (made.handle == INVALID_HANDLE_VALUE) {
+            made = {*name, handle};
+            break;
+        }
+    ::ReleaseSRWLockExclusive(&watch_lock);
+    return create_status::created;
+}
+
+bool copy_access_rules(const std::string& older_path, std::FILE* older, std::FILE* made)
+{
+    // Only rules cut off from the folder's (a protected DACL) need carrying:
+    // otherwise the new file inherits the same rules from the same folder as
+    // the older one did.
+    handle_ptr opened;
+    HANDLE from = older ? handle_of(older) : INVALID_HANDLE_VALUE;
+    if (from == INVALID_HANDLE_VALUE) {
+        std::optional<std::wstring> name = system_name(older_path);
+        HANDLE handle = name ? ::CreateFileW(name->c_str(), READ_CONTROL,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr)
+                             : INVALID_HANDLE_VALUE;
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;  // rules that cannot be read may be protected ones
+        opened.reset(handle);
+        from = handle;
+    }
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = ::GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS)
+        // A file system without access rules (FAT) has none to carry.
+        return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision;
+    bool carried = true;
+    if (!::GetSecurityDescriptorControl(descriptor, &control, &revision))
+        carried = false;
+    else if (control & SE_DACL_PROTECTED)
+        carried = ::SetSecurityInfo(handle_of(made), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+    ::LocalFree(descriptor);
+    return carried;
+}
+
+bool copy_mode(const std::string& older_path, bool older_exists, std::FILE* made)
+{
+    // The older file's hidden, system, archive and not-indexed attributes;
+    // a GPX without an older one keeps those every new file gets.
+    if (!older_exists)
+        return true;
+    std::optional<std::wstring> name = system_name(older_path);
+    DWORD older = name ? ::GetFileAttributesW(name->c_str()) : INVALID_FILE_ATTRIBUTES;
+    if (older == INVALID_FILE_ATTRIBUTES)
+        return true;
+    constexpr DWORD carried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    HANDLE handle = handle_of(made);
+    FILE_BASIC_INFO basic;
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    DWORD wanted = (basic.FileAttributes & ~(carried | FILE_ATTRIBUTE_NORMAL)) | (older & carried);
+    if (wanted == 0)
+        wanted = FILE_ATTRIBUTE_NORMAL;
+    if (wanted == basic.FileAttributes)
+        return true;
+    FILE_BASIC_INFO change{};  // times of 0 stay as they are
+    change.FileAttributes = wanted;
+    return ::SetFileInformationByHandle(handle, FileBasicInfo, &change, sizeof change);
+}
+
 namespace {
 
-// Creates the run's new file beside final_path under a name of its own
-// (into temp), with the older file's attributes (hidden, archive, not
-// indexed...) where there is one.
-HANDLE create_new_file(const std::wstring& final_path, bool older_exists, std::wstring& temp)
+// True when path reaches a file or folder; size tells how large it is.
+bool name_taken(const std::wstring& path, std::uint64_t& size)
 {
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    if (older_exists) {
-        DWORD older = ::GetFileAttributesW(final_path.c_str());
-        if (older != INVALID_FILE_ATTRIBUTES)
-            attributes = older & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-        if (attributes == 0)
-            attributes = FILE_ATTRIBUTE_NORMAL;
-    }
-    std::wstring stem = folder_of(final_path) + L"\\.trekdump-" +
-                        std::to_wstring(::GetCurrentProcessId()) + L"-";
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-        temp = stem + std::to_wstring(attempt) + L".gpx";
-        handle = ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC,
-                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                               attributes, nullptr);
-        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-            break;
-    }
-    return handle;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    size = std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+    return true;
 }
 
 }  // namespace
 
-open_status begin_output(output_file& out, std::FILE*& file)
+place_status replace_keeping(const std::string& new_path, const std::string& final_path,
+                             const std::string& backup_path, std::string& older_now)
 {
-    if (!out.replace) {
-        file = out.take_direct();
-        return file ? open_status::ok : open_status::cannot_open;
+    std::optional<std::wstring> made = system_name(new_path), final_name = system_name(final_path),
+                                backup = system_name(backup_path);
+    if (!made || !final_name || !backup)
+        return place_status::failed;
+    // The older file renamed to the backup name and the new one to the final
+    // name, keeping the older one's attributes and access rules.
+    if (::ReplaceFileW(final_name->c_str(), made->c_str(), backup->c_str(),
+                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        older_now = backup_path;
+        return place_status::done;
     }
-    std::optional<std::wstring> final_path = wide_path(out.final_path);
-    if (!final_path)
-        return open_status::cannot_open;
-    // The new file is made and named for the console handler under the
-    // lock, so that no Ctrl+C can leave it behind.
-    ::AcquireSRWLockExclusive(&watch_lock);
-    if (!out.exists)
-        final_path = missing_file_path(*final_path);
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    std::wstring temp;
-    if (final_path) {
-        out.final_path = utf8_path(*final_path);
-        handle = create_new_file(*final_path, out.exists, temp);
+    std::uint64_t backup_size, final_size;
+    if (!name_taken(*backup, backup_size))
+        return place_status::unsupported;  // nothing has changed
+    if (name_taken(*final_name, final_size)) {
+        // The older file still under its name, and under the backup name the
+        // empty file that some systems make before they move the older one
+        // there.
+        if (backup_size == 0 && ::DeleteFileW(backup->c_str()))
+            return place_status::unsupported;
+        return place_status::failed;
     }
-    if (handle != INVALID_HANDLE_VALUE) {
-        new_file = ::ReOpenFile(handle, DELETE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
-        if (new_file == INVALID_HANDLE_VALUE) {
-            // No handle to delete it by: it goes when this one is closed.
-            new_file = nullptr;
-            FILE_DISPOSITION_INFO gone{TRUE};
-            ::SetFileInformationByHandle(handle, FileDispositionInfo, &gone, sizeof gone);
-            ::CloseHandle(handle);
-            handle = INVALID_HANDLE_VALUE;
-        }
+    // Half done: the older file under the backup name, the new one still
+    // under its own. The new one is moved into place, or else the older one
+    // back.
+    if (::MoveFileExW(made->c_str(), final_name->c_str(), MOVEFILE_WRITE_THROUGH)) {
+        older_now = backup_path;
+        return place_status::done;
     }
-    ::ReleaseSRWLockExclusive(&watch_lock);
-    if (handle == INVALID_HANDLE_VALUE)
-        return open_status::cannot_open;
-    out.temp_path = utf8_path(temp);
-    if (out.existing)
-        copy_access_rules(handle_of(out.existing), handle);
-    DWORD attributes;
-    if (!disk_file_info(handle, out.temp_info, attributes)) {
-        ::CloseHandle(handle);
-        return open_status::cannot_open;
-    }
-    file = stream_on(handle, _O_WRONLY | _O_TEXT, "w");
-    return file ? open_status::ok : open_status::cannot_open;
+    ::MoveFileExW(backup->c_str(), final_name->c_str(), MOVEFILE_WRITE_THROUGH);
+    return place_status::failed;
 }
 
-void discard_output(output_file& out)
+place_status rename_file(const std::string& from, const std::string& to, bool replace)
 {
-    if (!out.temp_path.empty()) {
-        ::AcquireSRWLockExclusive(&watch_lock);
-        remove_new_file();
-        ::ReleaseSRWLockExclusive(&watch_lock);
-        out.temp_path.clear();
-    }
-    out.close_streams();
+    std::optional<std::wstring> source = system_name(from), target = system_name(to);
+    if (!source || !target)
+        return place_status::failed;
+    // Written through: the folder's new entry is on the disk when it returns.
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (::MoveFileExW(source->c_str(), target->c_str(), flags))
+        return place_status::done;
+    DWORD error = ::GetLastError();
+    return !replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+               ? place_status::taken
+               : place_status::failed;
 }
 
-commit_status commit_output(output_file& out, bool)
+bool remove_file(const std::string& path)
 {
-    if (!out.replace)
-        return commit_status::done;
-    // The older file is closed first: Windows replaces no file that is open.
-    if (out.existing)
-        std::fclose(out.existing);
-    out.existing = nullptr;
-    std::optional<std::wstring> final_path = wide_path(out.final_path);
-    std::optional<std::wstring> temp = wide_path(out.temp_path);
-    if (!final_path || !temp || out.temp_path.empty())
-        return commit_status::failed;
-    // The final path must still reach the file that was checked, or none.
-    handle_ptr now = open_for_info(*final_path, 0);
-    file_info there;
-    DWORD attributes;
-    bool found = now && disk_file_info(now.get(), there, attributes);
-    now.reset();
-    if (found != out.exists || (found && !(there.id == out.info.id)))
-        return commit_status::replaced;
-    // An event that came while the block was written ends the run before
-    // the rename; once the rename is begun, the run completes. Written
-    // through: the folder's new entry is on the disk when it returns.
-    ::AcquireSRWLockExclusive(&watch_lock);
-    bool renamed = !event_pending &&
-                   ::MoveFileExW(temp->c_str(), final_path->c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (renamed) {
-        ::CloseHandle(new_file);
-        new_file = nullptr;
-        out.temp_path.clear();
-        run_complete = true;
-    }
-    ::ReleaseSRWLockExclusive(&watch_lock);
-    return renamed ? commit_status::done : commit_status::failed;
+    std::optional<std::wstring> name = system_name(path);
+    return name && ::DeleteFileW(name->c_str());
 }
 
-// The console handler is installed as the program starts; from before the
-// new file is made, it removes it.
+// Renames are written through (rename_file): the folder holds nothing more
+// to wait for.
+bool sync_folder(const std::string&)
+{
+    return true;
+}
+
+// The console handler is installed as the program starts.
 void watch_signals() {}
 
-void hold_signals(bool hold)
+void remove_on_signal(const std::string& path)
+{
+    std::optional<std::wstring> name = system_name(path);
+    if (!name)
+        return;
+    ::AcquireSRWLockExclusive(&watch_lock);
+    for (std::wstring& slot : removal_paths)
+        if (slot.empty()) {
+            slot = *name;
+            break;
+        }
+    ::ReleaseSRWLockExclusive(&watch_lock);
+}
+
+void keep_on_signal(const std::string& path)
+{
+    std::optional<std::wstring> name = system_name(path);
+    if (!name)
+        return;
+    ::AcquireSRWLockExclusive(&watch_lock);
+    for (std::wstring& slot : removal_paths)
+        if (slot == *name)
+            slot.clear();
+    for (made_file& made : made_files)
+        if (made.path == *name)
+            made = {};
+    ::ReleaseSRWLockExclusive(&watch_lock);
+}
+
+signals_held::signals_held()
 {
     ::AcquireSRWLockExclusive(&watch_lock);
-    events_held = hold;
-    if (!hold && event_pending && !run_complete)
+    ++held_depth;
+    ::ReleaseSRWLockExclusive(&watch_lock);
+}
+
+signals_held::~signals_held()
+{
+    ::AcquireSRWLockExclusive(&watch_lock);
+    if (--held_depth == 0 && event_pending && !run_complete)
         end_interrupted();
+    ::ReleaseSRWLockExclusive(&watch_lock);
+}
+
+bool ending_signal_pending()
+{
+    ::AcquireSRWLockExclusive(&watch_lock);
+    bool pending = event_pending && !run_complete;
+    ::ReleaseSRWLockExclusive(&watch_lock);
+    return pending;
+}
+
+void finish_run()
+{
+    ::AcquireSRWLockExclusive(&watch_lock);
+    run_complete = true;
     ::ReleaseSRWLockExclusive(&watch_lock);
 }
 

@@ -67,7 +67,7 @@ TEST(SettingsView, JsonNamesEverySettingThatTakesAValue)
           "{\"name\":\"set-device-zone\",\"kind\":\"zone\",\"valid\":\"-14:00-14:00\","
           "\"range\":null,\"words\":null,\"value\":\"0:00\"}",
           "{\"name\":\"set-password\",\"kind\":\"password\",\"valid\":null,\"range\":null,"
-          "\"words\":null,\"value\":\"a\\\"\\\\\\u0001\"}"})
+          "\"words\":null,\"value\":\"a\\\"\\\\\\u0001\",\"bytes\":10}"})
         EXPECT_NE(json.find(entry), std::string::npos) << entry;
     std::size_t entries = 0;
     for (std::size_t at = json.find("{\"name\""); at != std::string::npos;

@@ -63,6 +63,32 @@ datafile_builder figures()
     return data.add_end_marker();
 }
 
+// A logger set to the zone (hundredths of an hour) and units given, with two
+// walks: one from 18:10 to 19:49 UTC on the 14th, which ends on the next day
+// in zones east of UTC+04:11, and one from 02:00 to 04:10 UTC on the 15th,
+// with a stop, which starts on the day before in zones west of UTC-02:00.
+datafile_builder local_times(std::int16_t zone, unsigned char unit)
+{
+    datafile_builder data;
+    data.set(layout::time_zone, static_cast<std::uint16_t>(zone)).set(layout::system_unit, unit);
+    std::int32_t lat = 463000000;
+    const struct {
+        int minute;  // since 2008-08-14 00:00 UTC
+        int points;
+        std::int16_t ele;
+    } walks[] = {{18 * 60 + 10, 100, 400}, {24 * 60 + 2 * 60, 131, 1900}};
+    for (const auto& w : walks)
+        for (int i = 0; i < w.points; ++i) {
+            int t = w.minute + i;
+            bool standing = i >= 40 && i < 50 && w.ele > 1000;
+            lat += standing ? 0 : 4500 + 400 * (i % 7);
+            data.add_point(i == 0 ? 0x01 : i % 25 == 0 ? 0x02 : 0x00,
+                           pack_time(2008, 8, 14 + t / 1440, t / 60 % 24, t % 60, 0), lat, 91758000,
+                           static_cast<std::int16_t>(w.ele + (w.ele > 1000 ? -7 : 3) * i + i % 4 * 5));
+        }
+    return data.add_end_marker();
+}
+
 // The summary of the log in the data file at path, as the page's engine
 // gives it.
 bool write_summary(const std::string& path, const std::string& out_path)
@@ -131,6 +157,10 @@ int main(int argc, char** argv)
                                 .add_point(0x00, pack_time(2008, 8, 17, 6, 0, 10), 2000000,
                                            -1799000000, 0)
                                 .add_end_marker()},
+        // Times in half-hour and 45-minute zones, east and west; imperial units.
+        {"local_0530", local_times(550, 0)},
+        {"local_0545", local_times(575, 1)},
+        {"local_m0330", local_times(-350, 0)},
         // A password the listing shows after a zone's "UTC", non-ASCII bytes.
         {"stored_values", every_field_set()
                               .set_byte(layout::gps_mode.offset + 1, 0)

@@ -1,6 +1,7 @@
 // The browser engines the page is driven in, behind one small interface:
 // open a URL, evaluate an async function in the page (arguments and result as
-// JSON), size the window, close. Chromium and Firefox through puppeteer-core,
+// JSON), choose a file on disk in the page's file chooser, size the window,
+// take a screenshot, close. Chromium and Firefox through puppeteer-core,
 // WebKitGTK through its WebDriver (WebKitWebDriver, under xvfb-run).
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
@@ -17,6 +18,8 @@ async function puppeteer_engine(name, options) {
   const page = await browser.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
+  // No one answers the browser's own questions (leaving a page with edits).
+  page.on('dialog', (d) => d.accept());
   return {
     name,
     browser,
@@ -25,7 +28,13 @@ async function puppeteer_engine(name, options) {
     pid: browser.process()?.pid,
     goto: (url) => page.goto(url),
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
+    // The chooser emptied first: a file of the name it holds is no change.
+    upload: async (file) => {
+      await page.evaluate(() => { document.querySelector('#data-file').value = ''; });
+      await (await page.$('#data-file')).uploadFile(file);
+    },
     resize: (width, height) => page.setViewport({ width, height }),
+    screenshot: (file) => page.screenshot({ path: file }),
     close: () => browser.close(),
   };
 }
@@ -81,7 +90,14 @@ async function webkit_engine() {
         throw new Error(r.e);
       return r?.v;
     }),
+    upload: async (file) => {
+      const found = await request('POST', `${at}/element`, { using: 'css selector', value: '#data-file' });
+      await request('POST', `${at}/element/${Object.values(found)[0]}/clear`, {});
+      await request('POST', `${at}/element/${Object.values(found)[0]}/value`, { text: file });
+    },
     resize: (width, height) => request('POST', `${at}/window/rect`, { width, height }),
+    screenshot: async (file) => fs.writeFileSync(file,
+      Buffer.from(await request('GET', `${at}/screenshot`), 'base64')),
     close: async () => {
       await request('DELETE', at).catch(() => {});
       try {

@@ -139,14 +139,32 @@ function install_helpers() {
       dt.items.add(file(name, base64));
     return dt;
   };
+  // The page's question on edits not yet saved, answered: discarded unless
+  // keep_edits. Resolves to the question asked, or null.
+  const answer = async (keep_edits) => {
+    await new Promise((done) => setTimeout(done, 50));
+    if (!$('#discard').open)
+      return null;
+    const question = $('#discard-question').textContent;
+    $(keep_edits ? '#discard-no' : '#discard-yes').click();
+    return question;
+  };
   window.test = {
-    open(name, base64) {
+    async open(name, base64, keep_edits = false) {
       const input = $('#data-file');
       input.files = files([[name, base64]]).files;
       input.dispatchEvent(new Event('change'));
+      return answer(keep_edits);
     },
-    drop(list) {
+    answer,
+    // The chooser's button (where the page asks the browser's file picker).
+    async choose_file(keep_edits = false) {
+      $('#data-file').click();
+      await answer(keep_edits);
+    },
+    async drop(list, keep_edits = false) {
       document.dispatchEvent(new DragEvent('drop', { dataTransfer: files(list), cancelable: true }));
+      return answer(keep_edits);
     },
     async idle() {
       await new Promise((done) => setTimeout(done, 20));
@@ -230,6 +248,19 @@ async function test_engine(engine, url) {
     await t(() => window.test.idle());
   };
   const downloads = () => t(() => window.test.downloads());
+  // The tracks table as shown: its headings, and each row's texts by the
+  // engine's names of the figures; the overview line above it.
+  const shown = () => t(() => ({
+    overview: document.querySelector('#overview').textContent,
+    heads: [...document.querySelectorAll('#tracks thead th')].map((th) => th.textContent),
+    rows: [...document.querySelectorAll('#tracks tbody tr')].map((r) =>
+      Object.fromEntries([...r.cells].map((c) => [c.dataset.key, c.textContent]))),
+  }));
+  const switch_to = (id) => t((id) => {
+    const e = document.getElementById(id);
+    e.checked = true;
+    e.dispatchEvent(new Event('change'));
+  }, id);
   const text = (s) => t((s) => window.test.text(s), s);
   // Saves with the changes typed and confirms; resolves to the downloads.
   const save = async (changes) => {
@@ -277,9 +308,8 @@ async function test_engine(engine, url) {
     const count = (tag) => String(gpx.split(tag).length - 1);
     const summary = await t(() => [...document.querySelectorAll('#summary tr')].map((r) => r.cells[1].textContent));
     assert.deepEqual(summary.slice(0, 3), [count('<trkpt '), count('<trk>'), count('<wpt ')]);
-    const rows = await t(() => [...document.querySelectorAll('#tracks tbody tr')].map(
-      (r) => [r.cells[4].textContent, r.cells[1].textContent, r.cells[2].textContent]));
-    assert.deepEqual(rows, native_tracks(gpx));
+    await switch_to('times-utc');
+    assert.deepEqual((await shown()).rows.map((r) => [r.count, r.start, r.end]), native_tracks(gpx));
     await save({});
     assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(native(['NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
   });
@@ -401,7 +431,7 @@ async function test_engine(engine, url) {
       assert.ok(after.every((v, k) => Math.abs(v - expected[k]) <= 3e-7 + pixel), `${name}: ${after} for ${expected}`);
     }
     // Neighbouring tracks apart, the table's colours those of the legend.
-    const colours = await t(() => [[...document.querySelectorAll('#tracks tbody tr')].map((r) => r.style.borderLeftColor),
+    const colours = await t(() => [[...document.querySelectorAll('#tracks tbody tr')].map((r) => r.cells[0].style.borderLeftColor),
       [...document.querySelectorAll('#legend .line')].map((l) => getComputedStyle(l).backgroundColor)]);
     assert.ok(colours[0].every((c, i) => !i || c !== colours[0][i - 1]), colours[0].join(' '));
     assert.ok(colours[1].every((c) => colours[0].includes(c)), colours.join(' | '));
@@ -411,7 +441,8 @@ async function test_engine(engine, url) {
     // lead, its values and the place marked on the drawing.
     await choose(1);
     const track = tracks[1];
-    const km = await t(() => document.querySelectorAll('#tracks tbody tr')[1].cells[5].textContent);
+    await t(() => document.querySelector('#times-utc').click());
+    const km = await t(() => document.querySelectorAll('#tracks tbody tr')[1].querySelector('[data-key=distance_m]').textContent);
     const place = () => t(() => {
       const [w, s, e, n] = document.querySelector('#drawing').dataset.shows.split(' ').map(Number);
       const mark = document.querySelector('#place');
@@ -545,7 +576,7 @@ async function test_engine(engine, url) {
 
   await check(engine, 'push log points belong to the track that holds them, whatever their times', async () => {
     await open('NVPIPE.DAT', image('pushes_by_place'));
-    const counts = await t(() => [...document.querySelectorAll('#tracks tbody tr')].map((r) => r.cells[6].textContent));
+    const counts = (await shown()).rows.map((r) => r.push_points);
     assert.deepEqual(counts, ['1', '3', '0']);
     const gpx = native(['--read', 'NVPIPE.DAT'], { 'NVPIPE.DAT': image('pushes_by_place') }).stdout.toString();
     const waypoints = gpx.match(/<wpt [^]*?<\/wpt>\n/g);
@@ -578,15 +609,117 @@ async function test_engine(engine, url) {
     assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(native(['NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
   });
 
-  for (const [name, typed] of [['set-contrast', '\u00a0200'], ['set-contrast', '２００'], ['set-password', 'Müller']]) {
+  for (const [name, typed] of [['set-contrast', '\u00a0200'], ['set-contrast', '２００']]) {
     await check(engine, `${name} typed as '${typed}' is shown as typed`, async () => {
       await open('NVPIPE.DAT', sample);
       await save({ [name]: typed });
       const expected = native([`--${name}=${typed}`, '--conf', 'NVPIPE.DAT']);
-      if (expected.status)
-        assert.equal(await text('#save-message'), expected.stderr.toString());
-      else
-        assert.match(await text('#changes-lines'), new RegExp(`→  Passwort: ${typed}$`));
+      assert.equal(await text('#save-message'), expected.stderr.toString());
+    });
+  }
+
+  // A password as the device keeps it: the note beside the field, the
+  // preview, the bytes stored and the field and listing of the file reopened
+  // agree (the device's listing shows the stored bytes in code page 850).
+  for (const [typed, kept, note] of [
+    ['Müller', 'Müller', 'ü is stored as two bytes and shows as ├╝ on the device.'],
+    ['wanderlust2', 'wanderlust', 'The device keeps 10 bytes: wanderlust2 is stored as wanderlust.'],
+    ['abc😀😀', 'abc😀', 'The device keeps 10 bytes: abc😀😀 is stored as abc😀, without the ' +
+      'character that would not fit whole. 😀 is stored as four bytes and shows as \u00adƒÿÇ on the device.'],
+  ]) {
+    await check(engine, `a password typed as '${typed}' is stored and shown as the device keeps it`, async () => {
+      await open('NVPIPE.DAT', sample);
+      await save({ 'set-password': typed });
+      assert.equal(await text('#note-set-password'), note);
+      assert.equal(await text('#changes-lines'), changed_lines([`--set-password=${kept}`]));
+      const stored = native([`--set-password=${kept}`, 'NVPIPE.DAT']).file('NVPIPE.DAT');
+      assert.deepEqual(await confirm(), [{ name: 'NVPIPE.DAT', bytes: b64(stored) }]);
+      await open('NVPIPE.DAT', stored);
+      assert.equal(await t(() => document.querySelector('#settings [name="set-password"]').value),
+        iconv(Buffer.from(kept)));
+      assert.equal(await text('#listing'), iconv(native(['--conf', 'NVPIPE.DAT'], { 'NVPIPE.DAT': stored }).stdout));
+    });
+  }
+
+  // The owner's file name as it is in every text: never read as a
+  // replacement pattern ($&, $`, $', $1) or as markup, never cut; one with
+  // bidirectional controls isolated, so that they do not turn the words after it.
+  for (const [name, shown = name] of [['a$&b.DAT'], ["x$'y.DAT"], ['p$`q.DAT'],
+    ['a$1 "q" \'<img src=x onerror=alert(1)>\'.DAT'], ['NV\u202ePIPE.DAT', '\u2068NV\u202ePIPE.DAT\u2069'],
+    [`${'n'.repeat(236)}.DAT`]]) {
+    await check(engine, `the name ${JSON.stringify(name.slice(0, 24))} is shown as it is`, async () => {
+      await open(name, image('short'));
+      assert.equal(await text('#message'),
+        native(['--', name], { [name]: image('short') }).stderr.toString().replace(name, () => shown));
+      await open(name, sample);
+      await save({ 'set-contrast': '210' });
+      assert.equal(await text('#changes-intro'), `These lines of the listing of ${shown} change (before → after):`);
+    });
+  }
+
+  // Edits not yet saved: another file chosen or dropped asks first with the
+  // page's own question (kept, the file and the edits stay), and leaving the
+  // page asks the browser's; with no edits or after a save nothing asks.
+  const leaving_asks = () => t(() => {
+    const e = new Event('beforeunload', { cancelable: true });
+    window.dispatchEvent(e);
+    return e.defaultPrevented;
+  });
+  const other = image('two_points');
+  for (const [what, edits, saved, how, keep] of [['no edits', {}, false, 'open', false],
+    ['edits kept when asked', { 'set-contrast': '210' }, false, 'open', true],
+    ['edits discarded when asked', { 'set-contrast': '210' }, false, 'drop', false],
+    ['edits saved', { 'set-contrast': '210' }, true, 'open', false]]) {
+    await check(engine, `another file chosen with ${what}`, async () => {
+      await open('NVPIPE.DAT', sample);
+      await t((c) => window.test.edit(c), edits);
+      if (saved)
+        await save({});
+      if (saved)
+        await confirm();
+      const asks = Object.keys(edits).length > 0 && !saved;
+      assert.equal(await leaving_asks(), asks);
+      const asked = await t((how, b, keep) => (how === 'open' ? window.test.open('other.DAT', b, keep) :
+        window.test.drop([['other.DAT', b]], keep)), how, b64(other), keep);
+      await t(() => window.test.idle());
+      assert.equal(asked, asks ? 'Discard the changes to NVPIPE.DAT?' : null);
+      const shown = keep ? sample : other;
+      assert.equal(await text('#listing'), iconv(native(['--conf', 'NVPIPE.DAT'], { 'NVPIPE.DAT': shown }).stdout));
+      assert.equal(await t(() => document.querySelector('#settings [name="set-contrast"]').value),
+        keep ? '210' : iconv(native(['--conf', 'NVPIPE.DAT'], { 'NVPIPE.DAT': other }).stdout).match(/Kontrast: (\d+)/)[1]);
+      assert.equal(await leaving_asks(), keep);
+    });
+  }
+
+  // The file on disk replaced between Save and Confirm by a newer copy of the
+  // device's file: nothing is offered, and Download GPX says so too.
+  const end = sample.findIndex((b, i) => i >= 4096 && (i - 4096) % 16 === 0 && b === 0xff);
+  const grown = Buffer.concat([sample.subarray(0, end), ...Array(10).fill(sample.subarray(end - 16, end)),
+    sample.subarray(end)]);
+  const changed_at = (at) => Buffer.from(sample.map((b, i) => (i === at ? b ^ 1 : b)));
+  for (const [what, bytes] of [['unchanged', sample], ['grown by ten records', grown],
+    ['changed in its log at the same length', changed_at(end - 2)], ['changed in its block', changed_at(12)]]) {
+    await check(engine, `the file on disk ${what} between Save and Confirm`, async () => {
+      const file = path.join(fs.mkdtempSync(path.join(scratch, 'disk-')), 'NVPIPE.DAT');
+      fs.writeFileSync(file, sample);
+      await engine.upload(file);
+      await t(() => window.test.answer(false));
+      await t(() => window.test.idle());
+      await save({ 'set-contrast': '210' });
+      if (bytes !== sample)
+        fs.writeFileSync(file, bytes);
+      const offered = await confirm();
+      await t(() => window.test.click('#download-gpx'));
+      await t(() => window.test.idle());
+      const gpx = await downloads();
+      if (bytes === sample) {
+        assert.deepEqual(offered, [{ name: 'NVPIPE.DAT', bytes: b64(native(['--set-contrast=210', 'NVPIPE.DAT']).file('NVPIPE.DAT')) }]);
+        assert.deepEqual(gpx, [{ name: 'tracks.gpx', bytes: b64(native(['--read=o.gpx', 'NVPIPE.DAT']).file('o.gpx')) }]);
+        return;
+      }
+      assert.deepEqual([offered, gpx], [[], []]);
+      assert.equal(await text('#save-message'), 'NVPIPE.DAT was changed since it was opened: open it again before saving.');
+      assert.equal(await text('#message'), 'NVPIPE.DAT was changed since it was opened: open it again to export what it holds now.');
     });
   }
 
@@ -624,6 +757,72 @@ async function test_engine(engine, url) {
     assert.deepEqual(findings, []);
   });
 
+  // Times in the logger's zone and in UTC, figures in its units and in the
+  // others: each as trekdump.tracks gives it (UTC, metres, km/h), converted.
+  const units = { metric: { distance: ['km', 1000], speed: ['km/h', 1], height: ['m', 1] },
+    imperial: { distance: ['mi', 1609.344], speed: ['mph', 1.609344], height: ['ft', 0.3048] } };
+  const kinds = { distance_m: 'distance', average_kmh: 'speed', max_kmh: 'speed', ascent_m: 'height',
+    descent_m: 'height', min_ele_m: 'height', max_ele_m: 'height' };
+  const seconds = (text) => text.replace('-', '').split(':').reduce((a, b) => 60 * a + Number(b), 0) *
+    (text.startsWith('-') ? -1 : 1);
+  // What the table shows that does not match the tracks in those units.
+  const mismatches = ({ heads, rows }, tracks, unit) => [
+    ...Object.values(units[unit]).map(([name]) => name).filter((name) => !heads.some((h) => h.endsWith(`(${name})`))),
+    ...tracks.flatMap((track, i) => [
+      ...Object.entries(kinds).filter(([key, kind]) => {
+        const text = rows[i][key];
+        if (track[key] === null)
+          return text !== '–';
+        const decimals = (text.split('.')[1] ?? '').length;
+        return !(Math.abs(Number(text) - track[key] / units[unit][kind][1]) <= 0.5 * 10 ** -decimals + 1e-9);
+      }).map(([key]) => `${i + 1} ${key}: ${rows[i][key]}`),
+      ...['seconds', 'moving_s', 'paused_s'].filter((key) => seconds(rows[i][key]) !== track[key]),
+      ...['number', 'count', 'stops', 'push_points'].filter((key) => rows[i][key] !== String(track[key])),
+    ])];
+  for (const [name, zone, unit, local] of [
+    ['local_0530', 'UTC+05:30', 'metric', [['2008-08-14 23:40:00', '2008-08-15 01:19:00'],
+      ['2008-08-15 07:30:00', '2008-08-15 09:40:00']]],
+    ['local_0545', 'UTC+05:45', 'imperial', [['2008-08-14 23:55:00', '2008-08-15 01:34:00'],
+      ['2008-08-15 07:45:00', '2008-08-15 09:55:00']]],
+    ['local_m0330', 'UTC-03:30', 'metric', [['2008-08-14 14:40:00', '2008-08-14 16:19:00'],
+      ['2008-08-14 22:30:00', '2008-08-15 00:40:00']]],
+  ]) {
+    await check(engine, `${name}: times in ${zone} and in UTC, figures in ${unit} units and the others`, async () => {
+      const findings = [];
+      const axe = async (state) => {
+        if (engine.name === 'chromium')
+          findings.push(...(await axe_findings()).map((f) => `${state}: ${f}`));
+      };
+      await open('NVPIPE.DAT', image(name));
+      const tracks = await t((b) => window.trekdump.tracks(Uint8Array.from(atob(b), (c) => c.charCodeAt(0))),
+        b64(image(name)));
+      await t(() => document.querySelectorAll('#tracks tbody tr')[1].click());
+      let table = await shown();
+      assert.deepEqual(table.rows.map((r) => [r.start, r.end]), local);
+      assert.ok(table.heads.includes(`Time (${zone})`), table.heads.join('|'));
+      assert.equal(table.overview, `2 tracks from ${local[0][0].slice(0, 10)} to ${local[1][1].slice(0, 10)}, ` +
+        `${((tracks[0].distance_m + tracks[1].distance_m) / units[unit].distance[1]).toFixed(2)} ` +
+        `${units[unit].distance[0]} in all. The logger is set to ${zone} and ${unit} units.`);
+      assert.deepEqual(mismatches(table, tracks, unit), []);
+      await axe(`${name} in its zone and units`);
+      await switch_to('times-utc');
+      table = await shown();
+      assert.deepEqual(table.rows.map((r) => [r.start, r.end]), tracks.map((tr) => [tr.start, tr.end]));
+      assert.ok(table.heads.includes('Time (UTC)'), table.heads.join('|'));
+      assert.equal(await text('#summary'), `Points${tracks[0].count + tracks[1].count}Tracks2Push log points` +
+        `${tracks[0].push_points + tracks[1].push_points}First time (UTC)${tracks[0].start}Last time (UTC)${tracks[1].end}`);
+      const other = unit === 'metric' ? 'imperial' : 'metric';
+      await switch_to(`units-${other}`);
+      assert.deepEqual(mismatches(await shown(), tracks, other), []);
+      await axe(`${name} in UTC and ${other} units`);
+      await switch_to(`units-${unit}`);
+      assert.deepEqual(mismatches(await shown(), tracks, unit), []);
+      assert.deepEqual(await t(() => [...document.querySelectorAll('#tracks tbody tr')].map((r) =>
+        r.getAttribute('aria-selected'))), ['false', 'true']);
+      assert.deepEqual(findings, []);
+    });
+  }
+
   await check(engine, 'a track across the 180° meridian is drawn unbroken', async () => {
     await open('NVPIPE.DAT', image('across_meridian'));
     const rows = await t(() => {
@@ -638,14 +837,20 @@ async function test_engine(engine, url) {
     assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
   });
 
-  await check(engine, 'at 375 px wide nothing lies off-screen', async () => {
+  await check(engine, 'at 375 px wide nothing lies off-screen but inside the tracks\' own box', async () => {
     await open('NVPIPE.DAT', sample);
     await engine.resize(375, 800);
     await new Promise((done) => setTimeout(done, 300));
     const wide = await t(() => [...document.querySelectorAll('body *')]
-      .filter((e) => e.getClientRects().length && e.getBoundingClientRect().right > document.documentElement.clientWidth + 1)
+      .filter((e) => e.getClientRects().length && !e.closest('#tracks-box table') &&
+        e.getBoundingClientRect().right > document.documentElement.clientWidth + 1)
       .map((e) => e.id || e.name || e.tagName));
     assert.deepEqual(wide, []);
+    const box = await t(() => {
+      const b = document.querySelector('#tracks-box');
+      return [getComputedStyle(b).overflowX, b.scrollWidth > b.clientWidth];
+    });
+    assert.deepEqual(box, ['auto', true]);
     await engine.resize(1100, 900);
   });
 }
@@ -682,7 +887,7 @@ async function test_write_back(engine) {
           await w.write(bytes);
           await w.close();
         };
-        window.test.click('#data-file');
+        await window.test.choose_file();
         await window.test.idle();
         window.test.edit({ 'set-contrast': '210' });
         window.test.click('#save');
@@ -690,6 +895,7 @@ async function test_write_back(engine) {
       }, b64(sample));
       assert.deepEqual(await t(() => [document.querySelector('#backup').hidden, document.querySelector('#confirm').disabled]), [false, true]);
       assert.equal(await t(() => window.test.text('#changes-lines')), changed_lines(['--set-contrast=210']));
+      assert.match(await t(() => window.test.text('#changes-note')), /complete new copy of it \(12 KB\)/);
       await t(() => window.test.click('#backup'));
       assert.deepEqual(await t(() => window.test.downloads()), [{ name: 'backup-NVPIPE.DAT', bytes: b64(sample) }]);
       await t(async () => {
@@ -703,34 +909,45 @@ async function test_write_back(engine) {
     });
 
     // The file changed through another handle after it was opened (before or
-    // after the backup): nothing is written and the other change stays.
+    // after the backup): nothing is written and the other change stays. A
+    // write that fails for want of room leaves the file as it was.
     const contrast_230 = (bytes) => Uint8Array.from(bytes, (b, i) => (i === 12 ? 230 : b));
     const grown = (bytes) => Buffer.concat([bytes, Buffer.alloc(16, 1)]);
-    for (const [what, change, before_backup] of [['another save', contrast_230, false],
-      ['a log that grew', grown, false], ['another save before the backup', contrast_230, true]]) {
+    const changed_message = 'NVPIPE.DAT was changed since it was opened: open it again before saving.';
+    for (const [what, change, when, expected] of [
+      ['another save', contrast_230, 'after backup', [false, changed_message]],
+      ['a log that grew', grown, 'after backup', [false, changed_message]],
+      ['another save before the backup', contrast_230, 'before backup', [true, 'The backup of NVPIPE.DAT ' +
+        `could not be made: ${changed_message} Nothing can be written without it.`]],
+      ['a write refused for want of room', (bytes) => bytes, 'no room', [false, 'Writing into NVPIPE.DAT ' +
+        'failed: there is not enough free room on the device for the browser\'s copy of the file (the ' +
+        'browser said: "Disk full."). NVPIPE.DAT is as it was: the page read it back and found it unchanged.']]]) {
       await check(engine, `write-back after ${what}: nothing written`, async () => {
         const changed = Buffer.from(change(sample));
-        const state = await t(async (b, changed, before_backup) => {
+        const state = await t(async (b, changed, when) => {
           const decode = (x) => Uint8Array.from(atob(x), (c) => c.charCodeAt(0));
           await window.write_device(decode(b));
-          window.test.click('#data-file');
+          await window.test.choose_file();
           await window.test.idle();
           window.test.edit({ 'set-contrast': '210' });
           window.test.click('#save');
           await window.test.idle();
-          if (before_backup)
+          if (when === 'before backup')
             await window.write_device(decode(changed));
           window.test.click('#backup');
           await window.test.idle();
-          if (!before_backup)
+          if (when === 'after backup')
             await window.write_device(decode(changed));
+          const stream = FileSystemWritableFileStream.prototype;
+          const write = stream.write;
+          if (when === 'no room')
+            stream.write = () => Promise.reject(new DOMException('Disk full.', 'QuotaExceededError'));
           window.test.click('#confirm');
           await window.test.idle();
+          stream.write = write;
           return [document.querySelector('#confirm').disabled, window.test.text('#save-message')];
-        }, b64(sample), b64(changed), before_backup);
-        assert.deepEqual(state, before_backup
-          ? [true, 'The backup of NVPIPE.DAT could not be made: NVPIPE.DAT was changed since it was opened: open it again before saving. Nothing can be written without it.']
-          : [false, 'NVPIPE.DAT was changed since it was opened: open it again before saving.']);
+        }, b64(sample), b64(changed), when);
+        assert.deepEqual(state, expected);
         assert.equal(await t(() => window.read_device()), b64(changed));
         await t(() => window.test.downloads());
       });
@@ -739,7 +956,7 @@ async function test_write_back(engine) {
     await check(engine, 'a file chosen during the write is opened after it', async () => {
       const message = await t(async (b, other) => {
         await window.write_device(Uint8Array.from(atob(b), (c) => c.charCodeAt(0)));
-        window.test.click('#data-file');
+        await window.test.choose_file();
         await window.test.idle();
         window.test.edit({ 'set-contrast': '210' });
         window.test.click('#save');

@@ -45,7 +45,7 @@ struct diff_case {
     // The Windows name of a device that stands as /dev/zero in args.
     std::string device = "";
     // Further files, folders made as needed: the image where the name ends
-    // in NVPIPE.DAT, else a line of text.
+    // in NVPIPE.DAT, else an older GPX document (one line, no line end).
     std::vector<std::string> files = {};
     std::string setup = "";  // shell commands run in the folder first
 };
@@ -110,6 +110,10 @@ const diff_case cases[] = {
      "ln -s folder/new.gpx link.gpx &&"},
     {"link to an older file", with_log(), {"--read=link.gpx", "NVPIPE.DAT"}, "", "",
      {"folder/old.gpx"}, "ln -s folder/old.gpx link.gpx &&"},
+    {"an older output that is no GPX", with_log(), {"--read=notes.txt", "-D", "NVPIPE.DAT"}, "", "",
+     {}, "printf notes >notes.txt &&"},
+    {"an empty output name", with_log(), {"--read=", "-D", "NVPIPE.DAT"}},
+    {"a data file name with a colon", with_log(), {"--conf", "+:99"}},
 };
 
 std::string repeated(const std::string& part, int times)
@@ -246,7 +250,7 @@ run_result run_in_fresh_folder(const std::string& program, const diff_case& c,
         if (file.ends_with("NVPIPE.DAT"))
             EXPECT_TRUE(c.image.write(dir.file(file)));
         else
-            std::ofstream(dir.file(file)) << "an older file";
+            std::ofstream(dir.file(file)) << "<?xml version=\"1.0\"?><gpx>an older file</gpx>";
     }
     std::string command = "cd " + quoted(dir.path()) + " && " + c.setup + " exec " + program;
     for (const std::string& arg : args)
@@ -384,10 +388,9 @@ TEST_F(Differential, DeviceNamesAsOutput)
 
 // Ctrl+C (SIGINT to Wine, which runs the console handler on a thread of its
 // own while the main thread writes) at each moment of an export that also
-// changes a setting: the older GPX (or none) stays, with the old block or,
-// where Ctrl+C came while the block was written, the new one; never a
-// fragment or a file of the run's own, and status 0 only after a complete
-// run (a Ctrl+C after the rename is too late to count).
+// changes a setting: status 0 with the new GPX and the new block (a Ctrl+C
+// during the commit lets it finish), or any other status with the older GPX
+// (or none) and the old block; never a fragment or a file of the run's own.
 TEST_F(Differential, CtrlCAtAnyMoment)
 {
     constexpr int control_c_exit = 0xC000013A & 0xFF, sigint = 128 + 2;
@@ -406,19 +409,34 @@ TEST_F(Differential, CtrlCAtAnyMoment)
                          " || ! kill -0 $pid 2>/dev/null; do :; done; kill -INT $pid; wait $pid";
             run_result windows = run_in_fresh_folder(
                 "env WINEDEBUG=-all wine " + quoted(TREKDUMP_WINDOWS_EXE), c, c.args);
-            // Where Ctrl+C came while the block was written, the block is
-            // new, the GPX is not.
             int status = windows.streams.status;
-            std::map<std::string, std::string> kept = before;
-            kept["NVPIPE.DAT"] = windows.files["NVPIPE.DAT"];
-            bool whole = windows.files == complete, untouched = windows.files == before,
-                 gpx_kept = windows.files == kept &&
-                            (untouched || kept["NVPIPE.DAT"] == complete["NVPIPE.DAT"]);
+            bool whole = windows.files == complete, untouched = windows.files == before;
             EXPECT_TRUE(status == 0 ? whole
-                                    : (status == control_c_exit && gpx_kept) ||
-                                          (status == sigint && untouched))
+                                    : (status == control_c_exit || status == sigint) && untouched)
                 << moment << (older ? ", an older GPX" : "") << ": status " << status
                 << (whole ? ", complete" : untouched ? ", untouched" : ", neither");
         }
+    }
+}
+
+// The older GPX's attributes, as attrib shows them, are the new GPX's; the
+// run leaves no file of its own beside it.
+TEST_F(Differential, AttributesOfAnOlderGpxKept)
+{
+    const std::string wine = "env WINEDEBUG=-all wine ";
+    const std::string attrib = wine + "cmd /c attrib out.gpx";
+    // attrib's letters, without the path that follows them.
+    auto letters = [](const std::string& shown) { return shown.substr(0, shown.find(":\\") - 1); };
+    for (const char* change : {"-h", "+h", "+s"}) {
+        diff_case c{"attributes", with_log(), {}};
+        c.files = {"out.gpx"};
+        c.setup = wine + "cmd /c attrib " + change + " out.gpx >/dev/null &&";
+        run_result before = run_in_fresh_folder("bash -c " + quoted(attrib), c, {});
+        std::string run = wine + quoted(TREKDUMP_WINDOWS_EXE) + " --read=out.gpx NVPIPE.DAT";
+        run_result after = run_in_fresh_folder("bash -c " + quoted(run + " && " + attrib), c, {});
+        EXPECT_EQ(after.streams.status, 0) << change;
+        EXPECT_EQ(letters(after.streams.out), letters(before.streams.out)) << change;
+        EXPECT_NE(after.files["out.gpx"].find("<trkpt "), std::string::npos) << change;
+        EXPECT_EQ(after.files.size(), 2u) << change;  // the data file and the GPX
     }
 }

@@ -82,8 +82,20 @@
         (module) => module.ccall(name, 'number', ['string', 'string', ...numbers.map(() => 'number')],
           [data_name, export_path, ...numbers]));
       if (r.status !== 0)
-        throw new Error(`${name} failed`);
+        throw new Said(`${name} failed`);
       return concat(kept);
+    }
+
+    // Whether part, read again from the file at offset at, holds the opened
+    // bytes there (with block in place of the opened block, when given).
+    function same_as_opened(part, at, block) {
+      const expected = opened.bytes.subarray(at, at + part.length);
+      if (expected.length !== part.length)
+        return false;
+      const head = block ? Math.max(0, Math.min(block.length - at, part.length)) : 0;
+      if (head && !same_bytes(part.subarray(0, head), block.subarray(at, at + head)))
+        return false;
+      return same_bytes(part.subarray(head), expected.subarray(head));
     }
 
     return async function handle(message) {
@@ -110,7 +122,7 @@
           const r = await run([`--read=${gpx_path}`, data_name], { [data_name]: opened.bytes },
             { [gpx_path]: collect.feed }, false);
           if (r.status !== 0)
-            throw new Error(cp850(r.stderr));
+            throw new Said(cp850(r.stderr));
           return collect.finish();
         }
         case 'tracks': {
@@ -118,6 +130,13 @@
             new Uint8Array(message.bytes)));
           return scan.tracks.map((t) => Object.fromEntries(track_fields.map((k) => [k, t[k]])));
         }
+        case 'compare':
+          return same_as_opened(new Uint8Array(message.bytes), message.at, message.block);
+        // The data file to save or to keep: the opened bytes, with block in
+        // place of the opened block when given.
+        case 'file':
+          return new Blob(message.block ? [message.block, opened.bytes.subarray(block_size)] :
+            [opened.bytes], { type: 'application/octet-stream' });
         case 'track': {
           const collect = gpx_collector();
           await call_export('trekdump_track_gpx', false, [message.first, message.count], collect.feed);
@@ -129,7 +148,7 @@
         case 'push_times':
           return JSON.parse(new TextDecoder().decode(await call_export('trekdump_push_times', false)));
       }
-      throw new Error(`unknown operation ${message.op}`);
+      throw new Said(`unknown operation ${message.op}`);
     };
   }
 
@@ -185,6 +204,15 @@
     return { feed, finish };
   }
 
+  function same_bytes(a, b) {
+    if (a.length !== b.length)
+      return false;
+    for (let i = 0; i < a.length; ++i)
+      if (a[i] !== b[i])
+        return false;
+    return true;
+  }
+
   function concat(chunks) {
     const all = new Uint8Array(chunks.reduce((n, c) => n + c.length, 0));
     let at = 0;
@@ -232,7 +260,8 @@
       }
       queue = queue.then(() => handle(message)).then(
         (result) => self.postMessage({ id: message.id, result }),
-        (error) => self.postMessage({ id: message.id, error: String(error?.message ?? error) }));
+        (error) => self.postMessage({ id: message.id, error: String(error?.message ?? error),
+          name: error?.name, said: error instanceof Said }));
     };
     return;
   }

@@ -4,13 +4,15 @@
   // words. This part holds the opened file's state, the opening, the actions
   // and the start; it comes last in the joined script.
 
-  // What the page holds for the file last chosen. A new opening starts a new
-  // generation; work of an older one is dropped when it returns.
+  // What the page holds for the file last chosen (name: its name as the
+  // texts show it). A new opening starts a new generation; work of an older
+  // one is dropped when it returns.
   // While a write is in progress, writing is set and the last file chosen
-  // meanwhile waits in queued.
-  const state = { generation: 0, name: '', file: null, handle: null, block: null, size: 0,
+  // meanwhile waits in queued. edited: settings changed in the form and not
+  // yet saved. The opened bytes themselves are kept by the engine's worker.
+  const state = { generation: 0, name: '', file: null, handle: null, size: 0,
     suspect: '', scan: null, listing: '', selected: null, pending_save: null,
-    writing: false, queued: null, focus_next: null };
+    writing: false, queued: null, focus_next: null, edited: false };
 
   class Stale extends Error {}
   const check_current = (generation) => {
@@ -42,9 +44,22 @@
       show_progress(key, values);
   };
 
-  // A message of the tool, naming the data file by the owner's name for it.
+  // A message of the tool, naming the data file by the owner's name for it,
+  // put in as it is: a replacement string would read $& or $' in the name.
   const tool_message = (bytes, typed) =>
-    tool_text(bytes, typed).replaceAll(`'${data_name}'`, `'${state.name}'`);
+    tool_text(bytes, typed).replaceAll(`'${data_name}'`, () => `'${state.name}'`);
+
+  // An error as the page tells it: its own words, or what the browser's
+  // exception means with the browser's text after it, never that text alone.
+  function in_words(e) {
+    if (e instanceof Said)
+      return e.message;
+    const said = String(e?.message ?? e ?? '');
+    const meanings = texts.browser_errors;
+    const words = /quota|no space|disk (is )?full/i.test(said) ? meanings.QuotaExceededError :
+      meanings[e?.name] ?? meanings.other;
+    return said ? texts.browser_said(words, said) : words;
+  }
 
   function show_message(text) {
     $('message').textContent = text;
@@ -55,9 +70,10 @@
     $('save-message').classList.toggle('failed', Boolean(failed));
   }
 
-  function offer(data, name, type) {
+  // A Blob offered as a download of that name.
+  function offer(blob, name) {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(data instanceof Blob ? data : new Blob([data], { type }));
+    link.href = URL.createObjectURL(blob);
     link.download = name;
     document.body.append(link);
     link.click();
@@ -66,21 +82,44 @@
   }
 
   // Opens the file chosen or dropped, or, while a write is in progress, keeps
-  // it (the last one) to be opened once the write has finished.
-  function choose(file, handle = null) {
+  // it (the last one) to be opened once the write has finished. With edits
+  // not yet saved, the owner is asked first; resolves to false when the
+  // owner keeps them (and the file opened).
+  async function choose(file, handle = null) {
     if (state.writing) {
       state.queued = { file, handle };
-      save_message(texts.queued(file.name));
-      return;
+      save_message(texts.queued(shown_name(file.name)));
+      return true;
     }
+    if (state.edited && !await ask_discard(shown_name(file.name)))
+      return false;
     open_file(file, handle);
+    return true;
+  }
+
+  // The page's own question before edits are dropped: resolves to true to
+  // discard them. A question asked again replaces the one still open.
+  let answer_discard = null;
+  function ask_discard(other) {
+    answer_discard?.(false);
+    const dialog = $('discard');
+    $('discard-question').textContent = texts.discard_question(state.name);
+    $('discard-detail').textContent = texts.discard_detail(other);
+    return new Promise((resolve) => {
+      answer_discard = (discard) => {
+        answer_discard = null;
+        dialog.close();
+        resolve(discard);
+      };
+      dialog.showModal();
+    });
   }
 
   async function open_file(file, handle = null) {
     const generation = ++state.generation;
     tool.cancel();
-    Object.assign(state, { name: file.name, file, handle, block: null, size: file.size,
-      suspect: '', scan: null, listing: '', selected: null, pending_save: null });
+    Object.assign(state, { name: shown_name(file.name), file, handle, size: file.size,
+      suspect: '', scan: null, listing: '', selected: null, pending_save: null, edited: false });
     $('opened').hidden = true;
     $('changes').hidden = true;
     show_message('');
@@ -90,29 +129,29 @@
       let r;
       try {
         // Read here and handed over: WebKit's workers cannot read a File
-        // made on the page. The block is kept to compare before a write.
+        // made on the page. The worker keeps these bytes: every file saved
+        // is made from them, and the file is compared with them first.
         const bytes = await file.arrayBuffer();
         check_current(generation);
-        state.block = new Uint8Array(bytes.slice(0, block_size));
         state.size = bytes.byteLength;
         r = await tool.call({ op: 'open', bytes }, [bytes]);
       } catch (e) {
         if (e instanceof Superseded)
           throw new Stale();
         if (/memory|allocation|Array buffer|OOM/i.test(String(e)))
-          throw new Error(texts.out_of_memory(file.name, Math.round(file.size / 1e6)));
+          throw new Said(texts.out_of_memory(state.name, Math.round(file.size / 1e6)));
         throw e;
       }
       check_current(generation);
       const findings = suspect_findings(r);
-      state.suspect = findings.length ? texts.suspect(file.name, findings) : '';
+      state.suspect = findings.length ? texts.suspect(state.name, findings) : '';
       show_message([tool_message(r.stderr), state.suspect].filter(Boolean).join('\n'));
       if (r.status !== 0)
         return;
       state.scan = r.scan;
       state.listing = cp850(r.stdout);
       $('listing').textContent = state.listing;
-      show_summary(r.scan);
+      learn_view(r.settings);
       $('analysis').hidden = true;
       $('opened').hidden = false;
       show_tracks(r.scan);
@@ -121,7 +160,7 @@
     } catch (e) {
       if (e instanceof Stale || e instanceof Superseded)
         return;
-      show_message(e.message?.startsWith(file.name) ? e.message : texts.failed(e.message ?? e));
+      show_message(e instanceof Said ? e.message : texts.failed(in_words(e)));
     } finally {
       if (generation === state.generation)
         set_busy(false);
@@ -139,18 +178,27 @@
       ...(r.scan.points ? [] : [texts.no_point])];
   }
 
+  // An export of the opened copy, offered only while the file on disk still
+  // holds exactly that copy.
+  async function offer_export(exported, name) {
+    if (!await unchanged())
+      return show_message(texts.changed_export(state.name));
+    offer(exported, name);
+  }
+
   async function download_gpx() {
     const scan = state.scan;
     if (scan.size > gpx_size_limit)
       return show_message(texts.gpx_too_large(state.name, Math.round(scan.size / 1e6)));
-    offer(await tool.call({ op: 'gpx' }), 'tracks.gpx');
+    await offer_export(await tool.call({ op: 'gpx' }), 'tracks.gpx');
   }
 
   // The track alone, as the engine writes it: its bounds, the push log
   // points recorded in it and the track, numbered as in the whole export.
   async function download_track() {
     const t = state.selected;
-    offer(await tool.call({ op: 'track', first: t.first, count: t.count }), `track-${t.number}.gpx`);
+    await offer_export(await tool.call({ op: 'track', first: t.first, count: t.count }),
+      `track-${t.number}.gpx`);
   }
 
   async function analyze() {
@@ -175,7 +223,7 @@
         await fn(...args);
       } catch (e) {
         if (!(e instanceof Stale || e instanceof Superseded))
-          show_message(texts.failed(e.message ?? e));
+          show_message(texts.failed(in_words(e)));
       } finally {
         if (generation === state.generation && document.documentElement.dataset.busy) {
           set_busy(false);
@@ -191,7 +239,25 @@
     for (const element of document.querySelectorAll('[data-text]'))
       element.textContent = texts[element.dataset.text];
     const input = $('data-file');
-    input.addEventListener('change', () => input.files[0] && choose(input.files[0]));
+    // Kept edits keep the file that is open, and the chooser shows its name.
+    input.addEventListener('change', async () => {
+      if (input.files[0] && !await choose(input.files[0])) {
+        const opened = new DataTransfer();
+        if (state.file instanceof File)
+          opened.items.add(state.file);
+        input.files = opened.files;
+      }
+    });
+    $('discard-yes').addEventListener('click', () => answer_discard?.(true));
+    $('discard-no').addEventListener('click', () => answer_discard?.(false));
+    $('discard').addEventListener('cancel', () => answer_discard?.(false));
+    // Closing or reloading the tab with edits not yet saved asks first.
+    window.addEventListener('beforeunload', (e) => {
+      if (state.edited) {
+        e.preventDefault();
+        e.returnValue = texts.discard_question(state.name);  // for browsers before preventDefault
+      }
+    });
     // Where the browser can write files, the chooser keeps the file's handle.
     if (window.showOpenFilePicker) {
       input.addEventListener('click', async (e) => {
@@ -235,6 +301,8 @@
     $('cancel').addEventListener('click', drop_pending_save);
     start_drawing();
     start_profile();
+    for (const id of ['times-device', 'times-utc', 'units-metric', 'units-imperial'])
+      $(id).addEventListener('change', switch_view);
     tool.start();
   }
 

@@ -56,13 +56,18 @@
   // The values at column i of the profile, as the page shows them.
   function values_at(i) {
     const [, first, distance_m, seconds, low, high, slow, fast] = profile.data.columns[i];
-    const range = (a, b, digits) => (a === b || b === null ? a.toFixed(digits) : `${a.toFixed(digits)}–${b.toFixed(digits)}`);
+    // In the zone and units shown; a column's lowest and highest value where they differ.
+    const shown = (kind, a, b = a) => {
+      const [x, y] = [show_value(kind, a), show_value(kind, b)];
+      return `${x === y ? x : `${x}–${y}`} ${kind_unit(kind)}`;
+    };
     return {
       first,
-      time: time_after(profile.track.start, seconds),
-      km: (distance_m / 1000).toFixed(2),
-      elevation: range(low, high, 0),
-      speed: slow === null ? null : range(slow, fast, 1),
+      time: show_value('time', time_after(profile.track.start, seconds)),
+      zone: kind_unit('time'),
+      distance: shown('distance', distance_m),
+      elevation: shown('height', low, high),
+      speed: slow === null ? null : shown('speed', slow, fast),
     };
   }
 
@@ -88,8 +93,8 @@
     shown.replaceChildren(...texts.profile_names.map((name, k) => {
       const part = document.createElement('span');
       const value = document.createElement('b');
-      value.textContent = [v.time, `${v.km} km`, `${v.elevation} m`, v.speed === null ? texts.no_time : `${v.speed} km/h`][k];
-      part.append(`${name} `, value);
+      value.textContent = [v.time, v.distance, v.elevation, v.speed ?? texts.no_time][k];
+      part.append(`${k ? name : column_head(name, 'time')} `, value);
       return part;
     }));
     mark_point(v.first);
@@ -113,7 +118,10 @@
     if (!data?.columns.length)
       return;
     const { left, right, top, bottom } = plot_margin;
-    const columns = data.columns;
+    // The engine's metres and km/h in the units shown.
+    const size = (kind) => unit_sets[units_name(view.shown_imperial)][kind][1];
+    const columns = data.columns.map((c) => [c[0], c[1], c[2], c[3], c[4] / size('height'), c[5] / size('height'),
+      c[6] === null ? null : c[6] / size('speed'), c[7] === null ? null : c[7] / size('speed')]);
     let low = Math.min(...columns.map((c) => c[4]));
     let high = Math.max(...columns.map((c) => c[5]));
     if (high - low < 20) {
@@ -150,19 +158,19 @@
     for (let v = 0; v <= speed_top + 1e-9; v += speed_step)
       g.fillText(`${v}`, w - right + 6, speed_y(v));
     g.textAlign = 'right';
-    g.fillText(texts.profile_speed_unit, w - 6, top - 13);
+    g.fillText(texts.profile_speed_unit(kind_unit('speed')), w - 6, top - 13);
     g.textAlign = 'left';
     g.fillStyle = elevation_colour;
-    g.fillText(texts.profile_elevation_unit, 6, top - 13);
+    g.fillText(texts.profile_elevation_unit(kind_unit('height')), 6, top - 13);
     // The distance along the bottom.
     g.fillStyle = '#555';
     g.textAlign = 'center';
     g.textBaseline = 'top';
-    const km = data.x_max / 1000;
+    const km = data.x_max / size('distance');
     const km_step = nice_step(km || 1, Math.max(2, Math.floor((w - left - right) / 90)));
     for (let d = 0; d <= km + 1e-9; d += km_step) {
       const x = left + (km ? d / km : 0) * (w - left - right);
-      g.fillText(`${Number(d.toFixed(3))} km`, Math.min(x, w - right - 10), h - bottom + 6);
+      g.fillText(`${Number(d.toFixed(3))} ${kind_unit('distance')}`, Math.min(x, w - right - 10), h - bottom + 6);
     }
     // The elevation as an area, its highest per column along the top.
     g.beginPath();
@@ -250,4 +258,10 @@
           draw_profile();
       }, 150);
     }).observe(slider);
+  }
+
+  // The values again, in the zone and units now shown.
+  function refresh_profile() {
+    if (profile.data)
+      move_to(profile.at);
   }

@@ -12,7 +12,7 @@
     for (const f of setting_fields) {
       const s = by_name.get(f.name);
       Object.assign(f, { kind: s.kind, valid: s.valid, range: s.range, words: s.words,
-        initial: s.value });
+        initial: s.value, bytes: s.bytes });
     }
   }
 
@@ -49,6 +49,52 @@
     return input;
   }
 
+  // What the password's slot keeps of the typed text: its UTF-8 bytes up to
+  // the last whole character within the slot, never half of one; and the
+  // note that says what is cut and how the device shows each character
+  // outside printable ASCII (its bytes read as code page 850).
+  function stored_password(typed, room) {
+    const encoder = new TextEncoder();
+    let kept = '';
+    let used = 0;
+    for (const ch of typed) {
+      const size = encoder.encode(ch).length;
+      if (used + size > room)
+        break;
+      kept += ch;
+      used += size;
+    }
+    const notes = kept === typed ? [] : [texts.password_cut(room, typed, kept, used === room)];
+    for (const ch of new Set(kept)) {
+      if (/^[\x20-\x7e]$/.test(ch))
+        continue;
+      const name = /\p{C}/u.test(ch) ?
+        `U+${ch.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}` : ch;
+      const bytes = encoder.encode(ch);
+      notes.push(texts.password_char(name, bytes.length, cp850(bytes)));
+    }
+    return { kept, note: notes.join(' ') };
+  }
+
+  // The password's field passes what the slot keeps and says beside it what
+  // that is; show_note() tells whether the note shown was already the one for
+  // the text in the field.
+  function password_field(f, input, cell) {
+    f.note = document.createElement('span');
+    f.note.className = 'note';
+    f.note.id = `note-${f.name}`;
+    f.note.setAttribute('aria-live', 'polite');
+    cell.append(f.note);
+    input.setAttribute('aria-describedby', `${input.getAttribute('aria-describedby')} ${f.note.id}`);
+    f.value = () => stored_password(input.value, f.bytes).kept;
+    f.show_note = () => {
+      const note = stored_password(input.value, f.bytes).note;
+      const shown = f.note.textContent === note;
+      f.note.textContent = note;
+      return shown;
+    };
+  }
+
   function build_form() {
     const form = $('settings');
     form.replaceChildren();
@@ -58,8 +104,12 @@
       input.id = `field-${f.name}`;
       f.input = input;
       f.edited = false;
+      f.note = null;
+      f.show_note = null;
       const mark = () => {
         f.edited = true;
+        state.edited = true;
+        f.show_note?.();
         drop_pending_save();
       };
       input.addEventListener('input', mark);
@@ -77,6 +127,8 @@
       f.error.id = `error-${f.name}`;
       input.setAttribute('aria-describedby', `${hint.id} ${f.error.id}`);
       cell.append(input, hint, f.error);
+      if (f.kind === 'password')
+        password_field(f, input, cell);
       form.append(label, cell);
     }
   }

@@ -29,8 +29,6 @@
     cancel: 'Cancel',
     unknown_choice: 'unknown value (unchanged)',
     summary: ['Points', 'Tracks', 'Push log points', 'First time', 'Last time'],
-    track_columns: ['Track', 'Start (UTC)', 'End (UTC)', 'Duration', 'Points', 'km',
-      'Push log points'],
     drawing_label: (tracks, pushes) =>
       `Drawing of ${tracks} tracks, one colour each, and ${pushes} push log points (black).`,
     no_time: '–',
@@ -43,6 +41,11 @@
       writing: (name) => `Writing into ${name}…`,
       backing_up: (name) => `Reading ${name} for the backup…`,
     },
+    discard_question: (name) => `Discard the changes to ${name}?`,
+    discard_detail: (other) => `The settings you changed have not been saved. Opening ${other} ` +
+      'drops them.',
+    discard: 'Discard the changes',
+    keep_changes: 'Keep the changes',
     one_file_at_a_time: 'Drop one file at a time: several files were dropped, none was opened.',
     out_of_memory: (name, mb) => `${name} (${mb} MB) is too large for this page: ` +
       'the browser ran out of memory. Use the command-line tool for it.',
@@ -57,8 +60,16 @@
       'data file.',
     write_failed: (name, what) => `Writing into ${name} failed: ${what}. The file may be ` +
       'damaged: copy the backup onto the device.',
+    write_failed_kept: (name, what) => `Writing into ${name} failed: ${what}. ${name} is as it ` +
+      'was: the page read it back and found it unchanged.',
+    write_back_note: (name, size) => `Writing replaces ${name} in one step: the browser writes a ` +
+      `complete new copy of it (${size}) beside it and then puts that in place of the old one, ` +
+      'so the device needs free room for the copy. If the write fails, the old file stays.',
+    file_size: (bytes) => (bytes < 1e6 ? `${Math.ceil(bytes / 1e3)} KB` : `${(bytes / 1e6).toFixed(1)} MB`),
     read_back_differs: 'the file read back differs from what was written',
     changed: (name) => `${name} was changed since it was opened: open it again before saving.`,
+    changed_export: (name) => `${name} was changed since it was opened: open it again to ` +
+      'export what it holds now.',
     backup_failed: (name, what) => `The backup of ${name} could not be made: ${what} ` +
       'Nothing can be written without it.',
     queued: (name) => `${name} will be opened when the write has finished.`,
@@ -70,6 +81,25 @@
     no_point: 'its log holds no valid record',
     confirm_suspect: (name) => `Yes, write into ${name} although it does not look like a data file`,
     permission_denied: 'the browser did not allow writing',
+    // What the browser's exceptions mean, by their names; its own text follows.
+    browser_errors: {
+      NotFoundError: 'the file is no longer where it was chosen: it was moved, renamed or removed',
+      NotReadableError: 'the browser could not read the file',
+      NotAllowedError: 'the browser did not allow it',
+      SecurityError: 'the browser did not allow it',
+      QuotaExceededError: 'there is not enough free room on the device for the browser\'s copy ' +
+        'of the file',
+      NoModificationAllowedError: 'the file cannot be written (read-only, or in use)',
+      InvalidStateError: 'the file was changed or closed by something else meanwhile',
+      AbortError: 'the browser stopped the work',
+      other: 'the browser reported an error',
+    },
+    browser_said: (words, said) => `${words} (the browser said: "${said}")`,
+    password_cut: (bytes, typed, kept, whole) => `The device keeps ${bytes} bytes: ${typed} is ` +
+      `stored as ${kept}${whole ? '' : ', without the character that would not fit whole'}.`,
+    password_char: (ch, count, shown) => `${ch} is stored as ` +
+      `${['', 'one byte', 'two bytes', 'three bytes', 'four bytes'][count]} and shows as ${shown} ` +
+      'on the device.',
     downloaded: 'The new data file was offered as a download. Your browser may have renamed ' +
       'it (for example to NVPIPE(1).DAT): the file on the device must be named NVPIPE.DAT. ' +
       'Copy it onto the device under that name, in place of the old one.',
@@ -110,6 +140,15 @@
     },
   };
 
+  // A file name as the page's texts show it: a name that holds bidirectional
+  // controls is isolated (U+2068 to U+2069), so that they turn its own
+  // letters only, never the words around it. Any other name as it is.
+  const shown_name = (name) =>
+    (/[\u061c\u200e\u200f\u202a-\u202e\u2066-\u2069]/.test(name) ? `\u2068${name}\u2069` : name);
+
+  // An error whose message is in the page's (or the tool's) own words.
+  class Said extends Error {}
+
   const folder = '/files';
   // The tool sees the opened file under this name, whatever the owner's file
   // is called: a name such as '-copy.DAT' never reaches it as an option.
@@ -119,6 +158,8 @@
   // The configuration block: the probes for valid values and current choices
   // run on it alone, not on the whole file.
   const block_size = 1024;
+  // The parts in which a file is read again to compare it with the opened copy.
+  const compare_part = 8 << 20;
   // The largest GPX document the page offers as a download.
   const gpx_size_limit = 1024 * 1024 * 1024;
 
@@ -137,7 +178,7 @@
     legend_start: 'Start',
     legend_end: 'End',
     legend_push: 'Push log point',
-    push_marker: (n, track, time) => `Push log point ${n}, track ${track}${time ? `, ${time} UTC` : ''}`,
+    push_marker: (n, track, time, zone) => `Push log point ${n}, track ${track}${time ? `, ${time} ${zone}` : ''}`,
     osm_link: (n) => `Show track ${n} on OpenStreetMap`,
     osm_note: 'Opens openstreetmap.org in a new tab: the place of the track is then sent ' +
       'there. Nothing else leaves this page.',
@@ -146,11 +187,36 @@
     profile_heading: (n) => `Profile of track ${n}: elevation and speed`,
     profile_hint: 'Move along it with the mouse or the arrow keys (Page Up, Page Down, Home ' +
       'and End too): the place is marked on the map.',
-    profile_elevation_unit: 'Elevation (m)',
-    profile_speed_unit: 'Speed (km/h)',
-    profile_names: ['Time (UTC)', 'Distance', 'Elevation', 'Speed'],
-    profile_values: (v) => `${v.time} UTC, ${v.km} km, ${v.elevation} m` +
-      (v.speed === null ? '' : `, ${v.speed} km/h`),
+    profile_elevation_unit: (unit) => `Elevation (${unit})`,
+    profile_speed_unit: (unit) => `Speed (${unit})`,
+    profile_names: ['Time', 'Distance', 'Elevation', 'Speed'],
+    profile_values: (v) => `${v.time} ${v.zone}, ${v.distance}, ${v.elevation}` +
+      (v.speed === null ? '' : `, ${v.speed}`),
   });
   // Where "Show on OpenStreetMap" leads, on request only.
   const osm_site = 'https://www.openstreetmap.org/';
+
+  // The tracks' figures, the line on the log and the device, and the
+  // switches of zone and units.
+  Object.assign(texts, {
+    track_columns: { number: 'Track', start: 'Start', end: 'End', seconds: 'Total',
+      moving_s: 'Moving', paused_s: 'Paused', stops: 'Stops', distance_m: 'Distance',
+      average_kmh: 'Average', max_kmh: 'Top', ascent_m: 'Ascent', descent_m: 'Descent',
+      min_ele_m: 'Lowest', max_ele_m: 'Highest', count: 'Points', push_points: 'Push log points' },
+    // The headings over the columns of each kind, which name its zone or unit.
+    column_groups: { time: 'Time', duration: 'Duration', speed: 'Speed', height: 'Elevation' },
+    column_head: (name, unit) => (unit ? `${name} (${unit})` : name),
+    duration_unit: 'h:mm:ss',
+    utc: 'UTC',
+    overview_log: (tracks, from, to, distance) => `${tracks === 1 ? 'One track' : `${tracks} tracks`}` +
+      `${from === to ? ` on ${from}` : ` from ${from} to ${to}`}, ${distance} in all.`,
+    overview_empty: 'The log holds no track.',
+    overview_device: (zone, units) => `The logger is set to ${zone} and ${units}.`,
+    units_names: { metric: 'metric units', imperial: 'imperial units' },
+    times_legend: 'Times in',
+    times_device: (zone) => `${zone}, the logger's zone`,
+    times_utc: 'UTC',
+    units_legend: 'Units',
+    units_metric: 'km, m, km/h',
+    units_imperial: 'mi, ft, mph',
+  });

@@ -62,8 +62,11 @@
       if (!waiting)
         return;
       this.pending.delete(data.id);
+      // The engine's own errors stay the page's words; the browser's keep
+      // their names, for the page to say what they mean.
       if ('error' in data)
-        waiting.reject(new Error(data.error));
+        waiting.reject(data.said ? new Said(data.error) :
+          Object.assign(new Error(data.error), { name: data.name }));
       else
         waiting.resolve(data.result);
     },

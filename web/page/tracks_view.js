@@ -1,20 +1,32 @@
-  // The tracks: the summary, the table and the drawing.
-  const pad = (n) => String(n).padStart(2, '0');
-  // A time as the engine gives it ("2008-08-17 06:12:05"), or none.
-  const show_time = (t) => t ?? texts.no_time;
-  function duration(track) {
-    const a = Math.abs(track.seconds);
-    return `${track.seconds < 0 ? '-' : ''}${Math.floor(a / 3600)}:${pad(Math.floor(a / 60) % 60)}:${pad(a % 60)}`;
+  // The tracks: the overview, the summary, the table and the drawing.
+  // The table's columns: the engine's name of each figure and its kind
+  // (units.js).
+  const track_columns = [['number', 'count'], ['start', 'time'], ['end', 'time'],
+    ['seconds', 'duration'], ['moving_s', 'duration'], ['paused_s', 'duration'], ['stops', 'count'],
+    ['distance_m', 'distance'], ['average_kmh', 'speed'], ['max_kmh', 'speed'], ['ascent_m', 'height'],
+    ['descent_m', 'height'], ['min_ele_m', 'height'], ['max_ele_m', 'height'], ['count', 'count'],
+    ['push_points', 'count']].map(([key, kind]) => ({ key, kind }));
+  const column_head = (name, kind) => texts.column_head(name, kind_unit(kind));
+
+  // One line on the log and the device: the tracks, the dates they span in
+  // the zone shown, their distance; the zone and units the device is set to.
+  function show_overview(scan) {
+    const distance = scan.tracks.reduce((sum, t) => sum + t.distance_m, 0);
+    const log = scan.tracks.length ? texts.overview_log(scan.tracks.length,
+      shown_date(scan.first_time), shown_date(scan.last_time),
+      `${show_value('distance', distance)} ${kind_unit('distance')}`) : texts.overview_empty;
+    $('overview').textContent = `${log} ${texts.overview_device(zone_label(view.zone),
+      texts.units_names[units_name(view.imperial)])}`;
   }
 
   function show_summary(scan) {
     const table = $('summary');
     table.replaceChildren();
     const values = [scan.points, scan.tracks.length, scan.pushes,
-      show_time(scan.first_time), show_time(scan.last_time)];
+      show_value('time', scan.first_time), show_value('time', scan.last_time)];
     texts.summary.forEach((name, i) => {
       const row = table.insertRow();
-      row.insertCell().textContent = name;
+      row.insertCell().textContent = i < 3 ? name : column_head(name, 'time');
       row.insertCell().textContent = values[i];
     });
   }
@@ -135,9 +147,9 @@
     return { x: (e.x0 + e.x1) / 2, y: (e.y0 + e.y1) / 2, s };
   }
 
-  function set_view(view) {
+  function set_view(next) {
     const widest = view_of(map.all).s / 8;
-    map.view = { ...view, s: Math.min(closest, Math.max(widest, view.s)) };
+    map.view = { ...next, s: Math.min(closest, Math.max(widest, next.s)) };
     redraw();
   }
 
@@ -352,7 +364,8 @@
       button.style.left = `${p.at[0]}px`;
       button.style.top = `${p.at[1]}px`;
       const time = map.push_times?.[p.n];
-      button.setAttribute('aria-label', texts.push_marker(p.n + 1, p.track + 1, time));
+      button.setAttribute('aria-label', texts.push_marker(p.n + 1, p.track + 1, time && show_value('time', time),
+        kind_unit('time')));
       if (button === $('tip').owner)
         show_tip(button);
     }
@@ -403,13 +416,18 @@
 
   // The scale bar: the longest of 1, 2 or 5 times a power of ten that fits
   // into 120 pixels, measured along a meridian.
+  // In the units shown: metres and kilometres, or feet and miles.
   function show_scale() {
+    const [small, big, small_size, big_size] = view.shown_imperial ? ['ft', 'mi', 0.3048, 1609.344] : ['m', 'km', 1, 1000];
     const per_pixel = metres_per_degree / map.view.s;
-    const most = per_pixel * 120;
-    const power = 10 ** Math.floor(Math.log10(most));
-    const metres = [5, 2, 1].map((f) => f * power).find((m) => m <= most);
-    $('scale-bar').style.width = `${Math.round(metres / per_pixel)}px`;
-    $('scale-text').textContent = metres >= 1000 ? `${metres / 1000} km` : `${metres} m`;
+    const length = (size) => {
+      const most = per_pixel * 120 / size;
+      const power = 10 ** Math.floor(Math.log10(most));
+      return [5, 2, 1].map((f) => f * power).find((m) => m <= most);
+    };
+    const [count, unit, size] = per_pixel * 120 >= big_size ? [length(big_size), big, big_size] : [length(small_size), small, small_size];
+    $('scale-bar').style.width = `${Math.round(count * size / per_pixel)}px`;
+    $('scale-text').textContent = `${count} ${unit}`;
   }
 
   // The legend: the tracks shown (of many, the chosen one and the first of
@@ -535,16 +553,10 @@
     const lon = ((((e.x0 + e.x1) / 2 / map.k + 180) % 360 + 360) % 360 - 180).toFixed(5);
     return `${osm_site}#map=${level}/${lat}/${lon}`;
   }
+
+  // The table's rows, one per track, its headings and its figures in the
+  // zone and units shown; the switches start at the device's own.
   function show_tracks(scan) {
-    const head = $('tracks').tHead;
-    head.replaceChildren();
-    const header = head.insertRow();
-    for (const name of texts.track_columns) {
-      const th = document.createElement('th');
-      th.scope = 'col';
-      th.textContent = name;
-      header.append(th);
-    }
     measure(scan);
     const body = $('tracks').tBodies[0];
     body.replaceChildren();
@@ -552,13 +564,9 @@
       const row = body.insertRow();
       row.tabIndex = t.number === 1 ? 0 : -1;
       row.setAttribute('aria-selected', 'false');
-      row.style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
-      [t.number, show_time(t.start), show_time(t.end), duration(t), t.count, t.km.toFixed(2),
-        t.pushes].forEach((value, i) => {
-        const cell = row.insertCell();
-        cell.textContent = value;
-        cell.dataset.label = texts.track_columns[i];
-      });
+      for (const c of track_columns)
+        Object.assign(row.insertCell(), { className: c.kind }).dataset.key = c.key;
+      row.cells[0].style.borderLeft = `6px solid ${track_colour(t.number - 1)}`;
       const choose = () => select_track(t, row);
       row.addEventListener('click', choose);
       row.addEventListener('keydown', (e) => {
@@ -572,9 +580,16 @@
           row.tabIndex = -1;
           to.tabIndex = 0;
           to.focus();
+        } else if (e.key in column_moves) {
+          e.preventDefault();
+          $('tracks').parentElement.scrollBy({ left: column_moves[e.key] });
         }
       });
     }
+    $('times-device-label').textContent = texts.times_device(zone_label(view.zone));
+    $('times-device').checked = true;
+    $(view.imperial ? 'units-imperial' : 'units-metric').checked = true;
+    fill_tracks(scan);
     $('drawing').setAttribute('aria-label', texts.drawing_label(scan.tracks.length, scan.pushes));
     state.selected = null;
     $('download-track').disabled = true;
@@ -590,10 +605,63 @@
     learn_push_times(scan);
   }
 
+  // The table's headings: a column of a kind that has a group heading
+  // (times, durations, speeds, heights) sits under it, which names the zone
+  // or unit; any other column names its own unit.
+  function show_heads() {
+    const head = $('tracks').tHead;
+    head.replaceChildren();
+    const rows = [head.insertRow(), head.insertRow()];
+    const cell = (row, text, span) => {
+      const th = document.createElement('th');
+      th.textContent = text;
+      th.scope = span ? 'colgroup' : 'col';
+      rows[row].append(th);
+      return th;
+    };
+    track_columns.forEach((c, i) => {
+      const group = texts.column_groups[c.kind];
+      if (!group) {
+        Object.assign(cell(0, column_head(texts.track_columns[c.key], c.kind)), { rowSpan: 2, className: c.kind });
+        return;
+      }
+      if (track_columns[i - 1]?.kind !== c.kind) {
+        const span = track_columns.filter((o) => o.kind === c.kind).length;
+        Object.assign(cell(0, column_head(group, c.kind), span), { colSpan: span });
+      }
+      cell(1, texts.track_columns[c.key]).className = c.kind;
+    });
+  }
+
+  // The texts of the overview, the summary and the table in the zone and
+  // units shown; the rows, their order and the choice stay.
+  function fill_tracks(scan) {
+    show_overview(scan);
+    show_summary(scan);
+    show_heads();
+    scan.tracks.forEach((t, r) => {
+      const cells = $('tracks').tBodies[0].rows[r].cells;
+      track_columns.forEach((c, i) => { cells[i].textContent = show_value(c.kind, t[c.key]); });
+    });
+  }
+
+  // The switches of zone and units: the page's texts follow them.
+  function switch_view() {
+    view.utc = $('times-utc').checked;
+    view.shown_imperial = $('units-imperial').checked;
+    if (state.scan) {
+      fill_tracks(state.scan);
+      draw();
+      refresh_profile();
+    }
+  }
+
   // The table is one Tab stop: the arrow keys, Home and End move among its
   // rows, Enter or Space chooses one.
   const row_moves = { ArrowDown: (i) => i + 1, ArrowUp: (i) => i - 1, Home: () => 0,
     End: (i, n) => n - 1, PageDown: (i) => i + 10, PageUp: (i) => i - 10 };
+  // Left and right scroll the table's box sideways, where it is too wide.
+  const column_moves = { ArrowLeft: -120, ArrowRight: 120 };
 
   function select_track(track, row) {
     for (const r of $('tracks').tBodies[0].rows)
