@@ -1,7 +1,8 @@
 // What the page learns from the engine, each written to out_path for the
 // page to read: the settings (trekdump_settings), the log's tracks and the
 // drawing's path (trekdump_tracks), the document of one track
-// (trekdump_track_gpx) and its profile (trekdump_profile). Each returns 0, or -1 when the data file cannot be
+// (trekdump_track_gpx), its profile (trekdump_profile) and the push log
+// points' times (trekdump_push_times). Each returns 0, or -1 when the data file cannot be
 // read or the output cannot be written.
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "datafile/device_conf.h"
+#include "datafile/layout.h"
 #include "datafile/settings_view.h"
 #include "datafile/track_point.h"
 #include "report/gpx.h"
@@ -109,6 +111,29 @@ extern "C" int trekdump_profile(const char* data_path, const char* out_path, std
         width == 0 || width > profile_width_limit)
         return -1;
     std::string json = profile_json(profile_of(points, first, count, width, against_time != 0));
+    std::FILE* out = std::fopen(out_path, "wb");
+    return close(out, write_all(out, json.data(), json.size())) ? 0 : -1;
+}
+
+// The time of every push log point of the log, in their order (the GPX's
+// numbering): a JSON array of "YYYY-MM-DD hh:mm:ss", UTC, for the markers of
+// the drawing.
+extern "C" int trekdump_push_times(const char* data_path, const char* out_path)
+{
+    std::vector<track_point> points;
+    if (!read_log(data_path, points))
+        return -1;
+    std::string json = "[";
+    for (const track_point& p : points) {
+        if (!(p.flags & layout::flag_push_point))
+            continue;
+        point_time t = decode_time(p.timestamp);
+        char text[40];
+        std::snprintf(text, sizeof text, "%s\"%04d-%02d-%02d %02d:%02d:%02d\"", json.size() > 1 ? "," : "",
+                      t.year, t.month, t.day, t.hour, t.minute, t.second);
+        json += text;
+    }
+    json += "]\n";
     std::FILE* out = std::fopen(out_path, "wb");
     return close(out, write_all(out, json.data(), json.size())) ? 0 : -1;
 }

@@ -6,9 +6,9 @@ set(web_dir ${CMAKE_CURRENT_SOURCE_DIR}/web)
 
 # The page's script, joined from its parts in this order (web/join.cmake):
 # texts, the engine and its worker, the zone and units shown, the tracks
-# view, the settings form, the save flow, and last the page itself, which
-# starts it all.
-set(page_parts texts engine tool units tracks_view settings_form save_flow main)
+# view, the chosen track's profile, the settings form, the save flow, and
+# last the page itself, which starts it all.
+set(page_parts texts engine tool units tracks_view profile_view settings_form save_flow main)
 list(TRANSFORM page_parts PREPEND ${web_dir}/page/)
 list(TRANSFORM page_parts APPEND .js)
 string(REPLACE ";" "|" page_parts_arg "${page_parts}")
@@ -36,7 +36,7 @@ target_link_options(trekdump_web PRIVATE
   -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker
   -sTOTAL_STACK=1MB -sINITIAL_MEMORY=2MB
   -sEXPORTED_RUNTIME_METHODS=callMain,ccall,FS
-  -sEXPORTED_FUNCTIONS=_main,_trekdump_settings,_trekdump_tracks,_trekdump_track_gpx,_trekdump_profile -sMINIFY_HTML=0
+  -sEXPORTED_FUNCTIONS=_main,_trekdump_settings,_trekdump_tracks,_trekdump_track_gpx,_trekdump_profile,_trekdump_push_times -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${page_script})
 

@@ -366,6 +366,139 @@ async function test_engine(engine, url) {
     }
   });
 
+  // The track viewer on the sample: each track chosen is brought into view
+  // whole and not as a blob, the keys zoom, move and show all; the profile's
+  // keys and the pointer mark the place on the drawing with its values; the
+  // push log points' markers and the OpenStreetMap link say what they hold.
+  await check(engine, 'choosing a track fits it and shows its profile; the keys move the view and the mark', async () => {
+    await open('NVPIPE.DAT', sample);
+    const gpx = native(['--read', 'NVPIPE.DAT']).stdout.toString();
+    const points = (text) => [...text.matchAll(/<trkpt lat="([^"]+)" lon="([^"]+)">\n<ele>([^<]+)<\/ele>\n<time>(.*)T(.*)Z/g)]
+      .map((m) => ({ lat: +m[1], lon: +m[2], ele: Math.round(+m[3]), time: `${m[4]} ${m[5]}` }));
+    const tracks = gpx.split('<trk>\n').slice(1).map(points);
+    const box = (p) => [Math.min(...p.map((q) => q.lon)), Math.min(...p.map((q) => q.lat)),
+      Math.max(...p.map((q) => q.lon)), Math.max(...p.map((q) => q.lat))];
+    const shows = () => t(() => document.querySelector('#drawing').dataset.shows.split(' ').map(Number));
+    // The box lies in the area shown and fills at least half of it one way.
+    const fits = (b, a) => b[0] >= a[0] && b[1] >= a[1] && b[2] <= a[2] && b[3] <= a[3] &&
+      Math.max((b[2] - b[0]) / (a[2] - a[0]), (b[3] - b[1]) / (a[3] - a[1])) >= 0.5;
+    const press = (target, key) => t(async (s, k) => {
+      document.querySelector(s).dispatchEvent(new KeyboardEvent('keydown', { key: k, bubbles: true }));
+      await new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
+    }, target, key);
+    const choose = (i) => t(async (i) => {
+      document.querySelectorAll('#tracks tbody tr')[i].click();
+      while (document.querySelector('#profile-box').dataset.track !== String(i + 1))
+        await new Promise((done) => setTimeout(done, 20));
+    }, i);
+    for (const [i, track] of tracks.entries()) {
+      await choose(i);
+      assert.ok(fits(box(track), await shows()), `track ${i + 1} is not fitted: ${await shows()}`);
+    }
+    // The wheel at (x, y) of the drawing's size, or a drag by (x, y) of it.
+    const pointer_on_map = (kind, x, y) => t(async (kind, x, y) => {
+      const map = document.querySelector('#drawing');
+      const r = map.getBoundingClientRect();
+      const at = (fx, fy) => ({ clientX: r.left + fx * r.width, clientY: r.top + fy * r.height, bubbles: true,
+        pointerId: 1, button: 0, isPrimary: true });
+      if (kind === 'wheel') {
+        map.dispatchEvent(new WheelEvent('wheel', { ...at(x, y), deltaY: -300, cancelable: true }));
+      } else {
+        map.dispatchEvent(new PointerEvent('pointerdown', at(0.5, 0.5)));
+        map.dispatchEvent(new PointerEvent('pointermove', at(0.5 + x, 0.5 + y)));
+        map.dispatchEvent(new PointerEvent('pointerup', at(0.5 + x, 0.5 + y)));
+      }
+      await new Promise((done) => requestAnimationFrame(() => setTimeout(done, 0)));
+    }, kind, x, y);
+    // Each change of the area: its middle moved by (x, y) of its width and
+    // height, its size times zoom.
+    const middle = (a) => [(a[0] + a[2]) / 2, (a[1] + a[3]) / 2, a[2] - a[0], a[3] - a[1]];
+    for (const [name, move, x, y, zoom] of [['+', () => press('#map', '+'), 0, 0, 0.5],
+      ['-', () => press('#map', '-'), 0, 0, 2], ['ArrowRight', () => press('#map', 'ArrowRight'), 1 / 6, 0, 1],
+      ['ArrowUp', () => press('#map', 'ArrowUp'), 0, 1 / 6, 1], ['ArrowLeft', () => press('#map', 'ArrowLeft'), -1 / 6, 0, 1],
+      ['ArrowDown', () => press('#map', 'ArrowDown'), 0, -1 / 6, 1],
+      // The wheel keeps the place under the pointer where it is.
+      ['wheel in the middle', () => pointer_on_map('wheel', 0.5, 0.5), 0, 0, 0.5],
+      ['- again', () => press('#map', '-'), 0, 0, 2],
+      ['wheel at the right', () => pointer_on_map('wheel', 1, 0.5), 0.25, 0, 0.5],
+      ['drag', () => pointer_on_map('drag', 0.25, -0.1), -0.25, -0.1, 1]]) {
+      const [mx, my, w, h] = middle(await shows());
+      await move();
+      const after = middle(await shows());
+      const expected = [mx + x * w, my + y * h, w * zoom, h * zoom];
+      // (An engine may round the pointer's place to whole pixels.)
+      const pixel = name.startsWith('wheel') || name === 'drag' ? w / await t(() => document.querySelector('#drawing').clientWidth) : 0;
+      assert.ok(after.every((v, k) => Math.abs(v - expected[k]) <= 3e-7 + pixel), `${name}: ${after} for ${expected}`);
+    }
+    // Neighbouring tracks apart, the table's colours those of the legend.
+    const colours = await t(() => [[...document.querySelectorAll('#tracks tbody tr')].map((r) => r.cells[0].style.borderLeftColor),
+      [...document.querySelectorAll('#legend .line')].map((l) => getComputedStyle(l).backgroundColor)]);
+    assert.ok(colours[0].every((c, i) => !i || c !== colours[0][i - 1]), colours[0].join(' '));
+    assert.ok(colours[1].every((c) => colours[0].includes(c)), colours.join(' | '));
+    await press('#map', '0');
+    assert.ok(fits(box(tracks.flat()), await shows()), 'the key 0 does not show all tracks');
+    // The profile of track 2: where the keys (and the pointer at its ends)
+    // lead, its values and the place marked on the drawing.
+    await choose(1);
+    const track = tracks[1];
+    await t(() => document.querySelector('#times-utc').click());
+    const km = await t(() => document.querySelectorAll('#tracks tbody tr')[1].querySelector('[data-key=distance_m]').textContent);
+    const place = () => t(() => {
+      const [w, s, e, n] = document.querySelector('#drawing').dataset.shows.split(' ').map(Number);
+      const mark = document.querySelector('#place');
+      const c = document.querySelector('#drawing');
+      return [w + parseFloat(mark.style.left) / c.clientWidth * (e - w), n - parseFloat(mark.style.top) / c.clientHeight * (n - s),
+        [...document.querySelectorAll('#profile-values b')].map((b) => b.textContent)];
+    });
+    const pointer = (side) => t(async (side) => {
+      const p = document.querySelector('#profile');
+      const r = p.getBoundingClientRect();
+      p.dispatchEvent(new PointerEvent('pointermove', { clientX: side ? r.right - 2 : r.left + 2, clientY: r.top + 50, bubbles: true }));
+    }, side);
+    for (const [move, k, distance] of [[() => press('#profile', 'End'), track.length - 1, `${km} km`],
+      [() => press('#profile', 'Home'), 0, '0.00 km'], [() => press('#profile', 'ArrowRight'), 1, null],
+      [() => pointer(1), track.length - 1, `${km} km`], [() => pointer(0), 0, '0.00 km']]) {
+      await move();
+      const [lon, lat, values] = await place();
+      const p = track[k];
+      assert.ok(Math.abs(lon - p.lon) < 2e-5 && Math.abs(lat - p.lat) < 2e-5, `point ${k} marked at ${lon} ${lat}`);
+      assert.equal(values[0], p.time);
+      if (distance)
+        assert.equal(values[1], distance);
+      assert.equal(values[2], `${p.ele} m`);
+      assert.match(values[3], /^\d+\.\d( ?– ?\d+\.\d)? km\/h$|^–$/);
+    }
+    assert.match(await t(() => document.querySelector('#profile').getAttribute('aria-valuetext')), /^2008-08-17 \d\d:\d\d:\d\d UTC, /);
+    // The chosen track's push log points: a Tab stop each, with the
+    // export's number and time.
+    const waypoints = [...gpx.matchAll(/<time>(.*)T(.*)Z<\/time>\n<name>Push Log Point (\d+)/g)];
+    const own = waypoints.slice(2, 4).map((m) => `Push log point ${m[3]}, track 2, ${m[1]} ${m[2]} UTC`);
+    const labels = await t(async () => {
+      const labels = () => [...document.querySelectorAll('#markers .marker[tabindex="0"]')].map((m) => m.getAttribute('aria-label'));
+      while (!labels().every((l) => l.endsWith('UTC')))
+        await new Promise((done) => setTimeout(done, 20));
+      const marker = document.querySelector('#markers .marker[tabindex="0"]');
+      marker.focus();
+      return [...labels().sort(), document.querySelector('#tip').textContent, document.querySelector('#tip').hidden];
+    });
+    assert.deepEqual(labels, [...own, own[0], false]);
+    const osm = await t(() => {
+      const a = document.querySelector('#osm-link');
+      return [a.href, a.target, a.rel, document.querySelector('#osm').hidden, document.querySelector('#osm .hint').textContent];
+    });
+    const [, lat, lon] = osm[0].match(/^https:\/\/www\.openstreetmap\.org\/#map=\d+\/([\d.-]+)\/([\d.-]+)$/).map(Number);
+    const b = box(track);
+    assert.ok(lon >= b[0] && lon <= b[2] && lat >= b[1] && lat <= b[3], osm[0]);
+    assert.deepEqual(osm.slice(1, 4), ['_blank', 'noopener noreferrer', false]);
+    assert.match(osm[4], /sent there/);
+    if (engine.name === 'chromium') {
+      const findings = (await axe_findings()).map((f) => `chosen track: ${f}`);
+      await press('#map', '+');
+      await t(() => document.querySelector('#profile').focus());
+      assert.deepEqual([...findings, ...(await axe_findings()).map((f) => `zoomed, profile: ${f}`)], []);
+    }
+  });
+
   // What the owner types, as the tool takes it: the page passes it unchanged.
   await open('NVPIPE.DAT', sample);
   for (const [name, typed] of [['set-pdop-mask', '2,5'], ['set-contrast', '200abc'],

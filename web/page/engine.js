@@ -142,6 +142,11 @@
           await call_export('trekdump_track_gpx', false, [message.first, message.count], collect.feed);
           return collect.finish();
         }
+        case 'profile':
+          return JSON.parse(new TextDecoder().decode(await call_export('trekdump_profile', false,
+            [message.first, message.count, message.width, message.against_time ? 1 : 0])));
+        case 'push_times':
+          return JSON.parse(new TextDecoder().decode(await call_export('trekdump_push_times', false)));
       }
       throw new Said(`unknown operation ${message.op}`);
     };

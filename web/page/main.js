@@ -299,6 +299,8 @@
     $('backup').addEventListener('click', action(backup, 'backing_up'));
     $('confirm').addEventListener('click', action(confirm_save, 'writing'));
     $('cancel').addEventListener('click', drop_pending_save);
+    start_drawing();
+    start_profile();
     for (const id of ['times-device', 'times-utc', 'units-metric', 'units-imperial'])
       $(id).addEventListener('change', switch_view);
     tool.start();

@@ -163,6 +163,39 @@
   // The largest GPX document the page offers as a download.
   const gpx_size_limit = 1024 * 1024 * 1024;
 
+  // The drawing and the profile of the chosen track.
+  Object.assign(texts, {
+    map_label: 'Map of the tracks',
+    map_keys: 'Wheel, + and − zoom; drag or the arrow keys move; 0 shows all tracks. ' +
+      'Choose a track in the table to bring it into view.',
+    zoom_in: 'Zoom in',
+    zoom_out: 'Zoom out',
+    zoom_fit: 'Show all tracks',
+    zoom_all: 'All',
+    legend_label: 'Legend',
+    legend_track: (n) => `Track ${n}`,
+    legend_more: (n) => `and ${n} more`,
+    legend_start: 'Start',
+    legend_end: 'End',
+    legend_push: 'Push log point',
+    push_marker: (n, track, time, zone) => `Push log point ${n}, track ${track}${time ? `, ${time} ${zone}` : ''}`,
+    osm_link: (n) => `Show track ${n} on OpenStreetMap`,
+    osm_note: 'Opens openstreetmap.org in a new tab: the place of the track is then sent ' +
+      'there. Nothing else leaves this page.',
+    profile_title: 'Profile: elevation and speed',
+    profile_empty: 'Choose a track to see its elevation and speed along the way.',
+    profile_heading: (n) => `Profile of track ${n}: elevation and speed`,
+    profile_hint: 'Move along it with the mouse or the arrow keys (Page Up, Page Down, Home ' +
+      'and End too): the place is marked on the map.',
+    profile_elevation_unit: (unit) => `Elevation (${unit})`,
+    profile_speed_unit: (unit) => `Speed (${unit})`,
+    profile_names: ['Time', 'Distance', 'Elevation', 'Speed'],
+    profile_values: (v) => `${v.time} ${v.zone}, ${v.distance}, ${v.elevation}` +
+      (v.speed === null ? '' : `, ${v.speed}`),
+  });
+  // Where "Show on OpenStreetMap" leads, on request only.
+  const osm_site = 'https://www.openstreetmap.org/';
+
   // The tracks' figures, the line on the log and the device, and the
   // switches of zone and units.
   Object.assign(texts, {
