@@ -44,6 +44,13 @@ bool close(std::FILE* out, bool written)
     return out && std::fclose(out) == 0 && written;
 }
 
+// Writes text as the whole of out_path: 0, or -1.
+int write_text(const char* out_path, const std::string& text)
+{
+    std::FILE* out = std::fopen(out_path, "wb");
+    return close(out, write_all(out, text.data(), text.size())) ? 0 : -1;
+}
+
 }  // namespace
 
 // The settings of the configuration block as settings_json gives them.
@@ -57,9 +64,7 @@ extern "C" int trekdump_settings(const char* data_path, const char* out_path)
     std::fclose(data);
     if (read != 0)
         return -1;
-    std::string json = settings_json(conf);
-    std::FILE* out = std::fopen(out_path, "wb");
-    return close(out, write_all(out, json.data(), json.size())) ? 0 : -1;
+    return write_text(out_path, settings_json(conf));
 }
 
 // Three 32-bit little-endian numbers (the JSON text's bytes, the path's and
@@ -110,9 +115,8 @@ extern "C" int trekdump_profile(const char* data_path, const char* out_path, std
     if (!read_log(data_path, points) || !points_of(points, first, count) || count == 0 ||
         width == 0 || width > profile_width_limit)
         return -1;
-    std::string json = profile_json(profile_of(points, first, count, width, against_time != 0));
-    std::FILE* out = std::fopen(out_path, "wb");
-    return close(out, write_all(out, json.data(), json.size())) ? 0 : -1;
+    return write_text(out_path,
+                      profile_json(profile_of(points, first, count, width, against_time != 0)));
 }
 
 // The time of every push log point of the log, in their order (the GPX's
@@ -134,6 +138,5 @@ extern "C" int trekdump_push_times(const char* data_path, const char* out_path)
         json += text;
     }
     json += "]\n";
-    std::FILE* out = std::fopen(out_path, "wb");
-    return close(out, write_all(out, json.data(), json.size())) ? 0 : -1;
+    return write_text(out_path, json);
 }

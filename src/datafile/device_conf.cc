@@ -112,6 +112,8 @@ int read_conf(std::FILE* file, device_conf* conf)
     return decode_conf(block, conf);
 }
 
+namespace {
+
 // The bytes of one field as write_conf stores it, and their number.
 template <class Member>
 std::size_t encode_field(layout::field where, const Member& member, unsigned char* bytes)
@@ -130,6 +132,8 @@ std::size_t encode_field(layout::field where, const Member& member, unsigned cha
     }
     return width;
 }
+
+}  // namespace
 
 void encode_conf(const device_conf* conf, unsigned char* block)
 {

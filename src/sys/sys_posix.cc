@@ -89,23 +89,6 @@ void on_ending_signal(int signal)
     ::raise(signal);
 }
 
-// Blocks every signal for the life of the object.
-class signals_blocked {
-public:
-    signals_blocked()
-    {
-        sigset_t all;
-        sigfillset(&all);
-        ::sigprocmask(SIG_BLOCK, &all, &before_);
-    }
-    ~signals_blocked() { ::sigprocmask(SIG_SETMASK, &before_, nullptr); }
-    signals_blocked(const signals_blocked&) = delete;
-    signals_blocked& operator=(const signals_blocked&) = delete;
-
-private:
-    sigset_t before_;
-};
-
 // The stand-ins for the standard descriptors that were closed at the start.
 file_id closed_standard[3];
 bool standard_closed[3];
