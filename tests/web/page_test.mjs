@@ -457,7 +457,17 @@ async function test_engine(engine, url) {
     }, side);
     for (const [move, k, distance] of [[() => press('#profile', 'End'), track.length - 1, `${km} km`],
       [() => press('#profile', 'Home'), 0, '0.00 km'], [() => press('#profile', 'ArrowRight'), 1, null],
-      [() => pointer(1), track.length - 1, `${km} km`], [() => pointer(0), 0, '0.00 km']]) {
+      [() => pointer(1), track.length - 1, `${km} km`], [() => pointer(0), 0, '0.00 km'],
+      // Against time, the mark stays on its point; End leads to the last one.
+      [async () => {
+        await t(async () => {
+          document.querySelector('#profile-time').click();
+          while (document.querySelector('#profile-box').dataset.against !== 'time')
+            await new Promise((done) => setTimeout(done, 20));
+        });
+        assert.deepEqual((await place())[2][0], track[0].time);
+        await press('#profile', 'End');
+      }, track.length - 1, `${km} km`]]) {
       await move();
       const [lon, lat, values] = await place();
       const p = track[k];

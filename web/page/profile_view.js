@@ -1,9 +1,9 @@
   // The chosen track's elevation and speed profile under the drawing, as
   // the engine thins it (one lowest and highest value per pixel column,
-  // against distance): the mouse or the arrow keys move along it, and the
+  // against distance or time, as the switch beside it says): the mouse or the arrow keys move along it, and the
   // place is marked on the drawing with its time, distance, elevation and
   // speed.
-  const profile = { track: null, data: null, at: 0, width: 0, asked: 0 };
+  const profile = { track: null, data: null, at: 0, width: 0, asked: 0, against_time: false };
   // Room around the plot for the axes' labels, in CSS pixels.
   const plot_margin = { left: 46, right: 46, top: 24, bottom: 24 };
   const elevation_colour = '#4d7c43';
@@ -27,8 +27,9 @@
       $('profile-values').replaceChildren();
   }
 
-  // Asks the engine for the track's profile as wide as the plot is.
-  async function show_profile(track) {
+  // Asks the engine for the track's profile as wide as the plot is; the
+  // mark starts at the column that holds the point keep, else at the start.
+  async function show_profile(track, keep = null) {
     const box = $('profile-box');
     show_profile_parts(true);
     $('profile-heading').textContent = texts.profile_heading(track.number);
@@ -39,7 +40,8 @@
     const asked = ++profile.asked;
     let data;
     try {
-      data = await tool.call({ op: 'profile', first: track.first, count: track.count, width });
+      data = await tool.call({ op: 'profile', first: track.first, count: track.count, width,
+        against_time: profile.against_time });
     } catch {
       return;  // a newer file was chosen meanwhile
     }
@@ -48,8 +50,26 @@
     profile.data = data;
     profile.width = width;
     box.dataset.track = String(track.number);
-    move_to(0);
+    box.dataset.against = data.against;
+    move_to(keep === null ? 0 : column_of_point(keep));
   }
+
+  // The log's point the mark stands on, if any.
+  const marked_point = () => (profile.data?.columns.length ? profile.data.columns[profile.at][1] : null);
+
+  // The index of the column for which off(column) is nearest to zero.
+  function nearest_column(off) {
+    const columns = profile.data.columns;
+    let best = 0;
+    columns.forEach((col, i) => {
+      if (Math.abs(off(col)) < Math.abs(off(columns[best])))
+        best = i;
+    });
+    return best;
+  }
+
+  // The column whose first point is nearest to the log's point i.
+  const column_of_point = (i) => nearest_column((col) => col[1] - i);
 
   const plot_width = () => Math.max(1, Math.round(($('profile').clientWidth || 600) - plot_margin.left - plot_margin.right));
 
@@ -108,6 +128,12 @@
     return [1, 2, 5, 10].map((f) => f * power).find((s) => s >= rough);
   }
 
+  // A step of whole seconds, minutes or hours that gives some count parts of span seconds.
+  function time_step(span, count) {
+    const steps = [1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400];
+    return steps.find((s) => s >= span / count) ?? nice_step(span / 86400, count) * 86400;
+  }
+
   function draw_profile() {
     const canvas = $('profile-canvas');
     const { w, h, ratio } = fit_canvas(canvas, 600, 190);
@@ -162,15 +188,18 @@
     g.textAlign = 'left';
     g.fillStyle = elevation_colour;
     g.fillText(texts.profile_elevation_unit(kind_unit('height')), 6, top - 13);
-    // The distance along the bottom.
+    // The distance (or the time since the start) along the bottom.
     g.fillStyle = '#555';
     g.textAlign = 'center';
     g.textBaseline = 'top';
-    const km = data.x_max / size('distance');
-    const km_step = nice_step(km || 1, Math.max(2, Math.floor((w - left - right) / 90)));
-    for (let d = 0; d <= km + 1e-9; d += km_step) {
-      const x = left + (km ? d / km : 0) * (w - left - right);
-      g.fillText(`${Number(d.toFixed(3))} ${kind_unit('distance')}`, Math.min(x, w - right - 10), h - bottom + 6);
+    const span = data.x_max / (profile.against_time ? 1 : size('distance'));
+    const count = Math.max(2, Math.floor((w - left - right) / 90));
+    const x_step = profile.against_time ? time_step(span, count) : nice_step(span || 1, count);
+    const x_label = profile.against_time ? (s) => (x_step < 60 ? duration(s) : duration(s).slice(0, -3))
+      : (d) => `${Number(d.toFixed(3))} ${kind_unit('distance')}`;
+    for (let d = 0; d <= span + 1e-9; d += x_step) {
+      const x = left + (span ? d / span : 0) * (w - left - right);
+      g.fillText(x_label(d), Math.min(x, w - right - 10), h - bottom + 6);
     }
     // The elevation as an area, its highest per column along the top.
     g.beginPath();
@@ -224,13 +253,7 @@
   function column_at(client_x) {
     const box = $('profile-canvas').getBoundingClientRect();
     const c = (client_x - box.left - plot_margin.left) / (box.width - plot_margin.left - plot_margin.right) * profile.width;
-    const columns = profile.data.columns;
-    let best = 0;
-    columns.forEach((col, i) => {
-      if (Math.abs(col[0] + 0.5 - c) < Math.abs(columns[best][0] + 0.5 - c))
-        best = i;
-    });
-    return best;
+    return nearest_column((col) => col[0] + 0.5 - c);
   }
 
   function start_profile() {
@@ -253,11 +276,18 @@
       clearTimeout(settle);
       settle = setTimeout(() => {
         if (profile.track && profile.data && plot_width() !== profile.width)
-          show_profile(profile.track);
+          show_profile(profile.track, marked_point());
         else if (profile.data)
           draw_profile();
       }, 150);
     }).observe(slider);
+    // Against distance or time: the mark stays on its point.
+    for (const id of ['profile-distance', 'profile-time'])
+      $(id).addEventListener('change', () => {
+        profile.against_time = $('profile-time').checked;
+        if (profile.track)
+          show_profile(profile.track, marked_point());
+      });
   }
 
   // The values again, in the zone and units now shown.

@@ -189,6 +189,9 @@
       'and End too): the place is marked on the map.',
     profile_elevation_unit: (unit) => `Elevation (${unit})`,
     profile_speed_unit: (unit) => `Speed (${unit})`,
+    profile_x_legend: 'Profile against',
+    profile_x_distance: 'distance',
+    profile_x_time: 'time',
     profile_names: ['Time', 'Distance', 'Elevation', 'Speed'],
     profile_values: (v) => `${v.time} ${v.zone}, ${v.distance}, ${v.elevation}` +
       (v.speed === null ? '' : `, ${v.speed}`),
