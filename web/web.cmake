@@ -4,18 +4,18 @@
 # targets.
 set(web_dir ${CMAKE_CURRENT_SOURCE_DIR}/web)
 
-# The page's script, joined from its parts in this order (web/join.cmake):
-# texts, the engine and its worker, the zone and units shown, the tracks
-# view, the chosen track's profile, the settings form, the save flow, and
-# last the page itself, which starts it all.
-set(page_parts texts engine tool units tracks_view profile_view settings_form save_flow main)
-list(TRANSFORM page_parts PREPEND ${web_dir}/page/)
-list(TRANSFORM page_parts APPEND .js)
-string(REPLACE ";" "|" page_parts_arg "${page_parts}")
+# The page's script: its ES modules (web/page, started from main.js)
+# bundled by esbuild into one script in strict mode, which the build appends
+# to the tool's own code. Run in web/page, esbuild names each part by its
+# file name alone: the output depends on the parts, not on the build folder.
+find_program(ESBUILD_EXECUTABLE esbuild REQUIRED)
+file(GLOB page_modules CONFIGURE_DEPENDS ${web_dir}/page/*.js)
 set(page_script ${CMAKE_CURRENT_BINARY_DIR}/page.js)
 add_custom_command(OUTPUT ${page_script}
-  COMMAND ${CMAKE_COMMAND} -DPARTS=${page_parts_arg} -DOUT=${page_script} -P ${web_dir}/join.cmake
-  DEPENDS ${page_parts} ${web_dir}/join.cmake VERBATIM)
+  COMMAND ${ESBUILD_EXECUTABLE} main.js --bundle --format=esm --charset=utf8
+    --log-level=warning "--banner:js=(function () { 'use strict';" "--footer:js=})();"
+    --outfile=${page_script}
+  WORKING_DIRECTORY ${web_dir}/page DEPENDS ${page_modules} VERBATIM)
 add_custom_target(page_script DEPENDS ${page_script})
 set(web_inputs ${web_dir}/shell.html ${page_script})
 

@@ -1,0 +1,20 @@
+// The paths the engine's runs use, the page's limits and its own error.
+// An error whose message is in the page's (or the tool's) own words.
+export class Said extends Error {}
+
+export const folder = '/files';
+// The tool sees the opened file under this name, whatever the owner's file
+// is called: a name such as '-copy.DAT' never reaches it as an option.
+export const data_name = 'NVPIPE.DAT';
+export const gpx_path = '/out/tracks.gpx';
+export const export_path = '/out/export';
+// The configuration block: the probes for valid values and current choices
+// run on it alone, not on the whole file.
+export const block_size = 1024;
+// The parts in which a file is read again to compare it with the opened copy.
+export const compare_part = 8 << 20;
+// The largest GPX document the page offers as a download.
+export const gpx_size_limit = 1024 * 1024 * 1024;
+
+// Where "Show on OpenStreetMap" leads, on request only.
+export const osm_site = 'https://www.openstreetmap.org/';

@@ -1,0 +1,2 @@
+// The page's elements by id.
+export const $ = (id) => document.getElementById(id);

@@ -1,0 +1,554 @@
+// The drawing: every track of the log on an equirectangular projection
+// around the log's middle latitude, zoomed and moved like a map (the wheel,
+// dragging, the buttons and the keys), with start and end marks, the push
+// log points as markers, a scale bar and a legend.
+import { osm_site } from './constants.js';
+import { $ } from './dom.js';
+import { opened } from './state.js';
+import { texts } from './texts.js';
+import { tool } from './tool.js';
+import { kind_unit, show_value, view } from './units.js';
+
+// Colours that stay apart from each other and from the marks, calm on white.
+const palette = ['#1f6fb4', '#d1495b', '#2a9d5c', '#8e5cb5', '#e08a1e', '#138d90', '#a0522d',
+  '#c2378f'];
+// Metres along a meridian per degree of latitude, on the sphere of the
+// track figures.
+const metres_per_degree = 6371008.8 * Math.PI / 180;
+// The closest view: a quarter of a metre per pixel.
+const closest = metres_per_degree / 0.25;
+// The most push log points that get a marker of their own.
+const marker_limit = 150;
+
+// What the drawing shows: the log's projection (k, longitudes shrunk by
+// the cosine of the middle latitude), each track's extent and colour in
+// projected degrees, the view (centre x, y and CSS pixels per degree s),
+// the place marked from the profile (a path index) and the push log
+// points' times once the engine has given them.
+const map = { k: 1, extents: [], colours: [], all: null, view: null, frame: 0, place: null,
+  push_times: null, push_track: [], markers: new Map(), size: { w: 0, h: 0 } };
+
+export const track_colour = (i) => map.colours[i] ?? palette[i % palette.length];
+
+// The path's index range of a track.
+const path_range = (t, stride) => [Math.ceil(t.first / stride), Math.ceil((t.first + t.count) / stride)];
+
+// Each track's extent in projected degrees, from its path (a track across
+// the 180° meridian goes on past it there), or from its bounds where the
+// path holds none of its points.
+function measure(scan) {
+  const xy = scan.drawing;
+  let low = Infinity, high = -Infinity;
+  for (let i = 1; i < xy.length; i += 2) {
+    low = Math.min(low, xy[i]);
+    high = Math.max(high, xy[i]);
+  }
+  map.k = xy.length ? Math.max(0.05, Math.cos((low + high) / 2 * Math.PI / 180)) : 1;
+  map.extents = scan.tracks.map((t) => {
+    const [from, to] = path_range(t, scan.stride);
+    const e = { x0: Infinity, x1: -Infinity, y0: Infinity, y1: -Infinity };
+    const widen = (x, y) => {
+      e.x0 = Math.min(e.x0, x * map.k);
+      e.x1 = Math.max(e.x1, x * map.k);
+      e.y0 = Math.min(e.y0, y);
+      e.y1 = Math.max(e.y1, y);
+    };
+    for (let k = from; k < to; ++k)
+      widen(xy[2 * k], xy[2 * k + 1]);
+    if (from >= to) {
+      widen(t.bounds[1] / 1e7, t.bounds[0] / 1e7);
+      widen(t.bounds[3] / 1e7, t.bounds[2] / 1e7);
+    }
+    return e;
+  });
+  map.all = map.extents.reduce((a, e) => ({ x0: Math.min(a.x0, e.x0), x1: Math.max(a.x1, e.x1),
+    y0: Math.min(a.y0, e.y0), y1: Math.max(a.y1, e.y1) }), { x0: Infinity, x1: -Infinity, y0: Infinity, y1: -Infinity });
+  map.push_track = [];
+  scan.tracks.forEach((t, i) => {
+    for (let n = t.push_from; n < t.push_to; ++n)
+      map.push_track[n] = i;
+  });
+  map.colours = choose_colours(map.extents);
+}
+
+// The palette in turn, except that a track takes no colour of the track
+// before it nor of an earlier track that it lies near.
+function choose_colours(extents) {
+  const near = (a, b) => {
+    const gap = Math.max(a.x1 - a.x0, a.y1 - a.y0, b.x1 - b.x0, b.y1 - b.y0) / 2;
+    return a.x0 - gap <= b.x1 && b.x0 - gap <= a.x1 && a.y0 - gap <= b.y1 && b.y0 - gap <= a.y1;
+  };
+  const colours = [];
+  extents.forEach((e, i) => {
+    const taken = new Set();
+    for (let j = Math.max(0, i - 64); j < i; ++j)
+      if (j === i - 1 || near(e, extents[j]))
+        taken.add(colours[j]);
+    const free = palette.map((_, n) => palette[(i + n) % palette.length]).find((c) => !taken.has(c));
+    colours.push(free ?? palette[i % palette.length]);
+  });
+  return colours;
+}
+
+// A canvas at its shown size in device pixels (or w by h where it is not
+// shown): that size in CSS pixels and the device pixels per CSS pixel.
+export function fit_canvas(canvas, w = 800, h = 600) {
+  w = canvas.clientWidth || w;
+  h = canvas.clientHeight || h;
+  const ratio = window.devicePixelRatio || 1;
+  if (canvas.width !== Math.round(w * ratio) || canvas.height !== Math.round(h * ratio)) {
+    canvas.width = Math.round(w * ratio);
+    canvas.height = Math.round(h * ratio);
+  }
+  return { w, h, ratio };
+}
+
+function fit_drawing() {
+  const { w, h, ratio } = fit_canvas($('drawing'));
+  map.size = { w, h };
+  return ratio;
+}
+
+// The view that shows the extent e whole, with a margin.
+function view_of(e) {
+  const { w, h } = map.size;
+  const margin = Math.min(40, w / 8);
+  // A single point is shown with some 200 m around it.
+  const span_x = Math.max(e.x1 - e.x0, 200 / metres_per_degree);
+  const span_y = Math.max(e.y1 - e.y0, 200 / metres_per_degree);
+  const s = Math.min((w - 2 * margin) / span_x, (h - 2 * margin) / span_y, closest);
+  return { x: (e.x0 + e.x1) / 2, y: (e.y0 + e.y1) / 2, s };
+}
+
+function set_view(next) {
+  const widest = view_of(map.all).s / 8;
+  map.view = { ...next, s: Math.min(closest, Math.max(widest, next.s)) };
+  redraw();
+}
+
+// Zooms by factor, keeping the place under (sx, sy) (CSS pixels in the
+// drawing; its middle by default) where it is.
+function zoom(factor, sx = map.size.w / 2, sy = map.size.h / 2) {
+  const v = map.view;
+  const x = v.x + (sx - map.size.w / 2) / v.s;
+  const y = v.y - (sy - map.size.h / 2) / v.s;
+  const s = Math.min(closest, Math.max(view_of(map.all).s / 8, v.s * factor));
+  set_view({ x: x - (sx - map.size.w / 2) / s, y: y + (sy - map.size.h / 2) / s, s });
+}
+
+const pan = (dx, dy) => set_view({ ...map.view, x: map.view.x - dx / map.view.s, y: map.view.y + dy / map.view.s });
+const fit_all = () => opened.scan && set_view(view_of(map.all));
+
+// One redraw per frame, however many changes of the view came in it.
+function redraw() {
+  if (!map.frame)
+    map.frame = requestAnimationFrame(draw);
+}
+
+// Projected degrees to CSS pixels in the drawing.
+const to_screen = (x, y) => [map.size.w / 2 + (x - map.view.x) * map.view.s,
+  map.size.h / 2 - (y - map.view.y) * map.view.s];
+
+// The tracks that lie in the view, the chosen one last (on top). The
+// canvas is an unaccelerated one (asked for as one read often): WebKit's
+// accelerated canvas keeps what it built for every stroked segment, some
+// 500 MB for a full device's million points, where the drawing's pixels
+// take a few MB. A point on the pixel of the last one drawn adds nothing
+// to the picture and is left out of the path.
+export function draw() {
+  cancelAnimationFrame(map.frame);
+  map.frame = 0;
+  const canvas = $('drawing');
+  const scan = opened.scan;
+  const ratio = fit_drawing();
+  const g = canvas.getContext('2d', { willReadFrequently: true });
+  g.setTransform(1, 0, 0, 1, 0, 0);
+  g.clearRect(0, 0, canvas.width, canvas.height);
+  if (!scan || !scan.tracks.length || !map.view) {
+    show_markers([]);
+    return;
+  }
+  g.setTransform(ratio, 0, 0, ratio, 0, 0);
+  g.lineJoin = 'round';
+  g.lineCap = 'round';
+  const { w, h } = map.size;
+  const xy = scan.drawing;
+  const in_view = (e) => {
+    const [ax, ay] = to_screen(e.x0, e.y1);
+    const [bx, by] = to_screen(e.x1, e.y0);
+    return bx >= -10 && ax <= w + 10 && by >= -10 && ay <= h + 10;
+  };
+  const chosen = opened.selected ? opened.selected.number - 1 : -1;
+  const shown = scan.tracks.map((t, i) => i).filter((i) => i !== chosen && in_view(map.extents[i]));
+  if (chosen >= 0)
+    shown.push(chosen);
+  const stroke = (t, colour, width) => {
+    const [from, to] = path_range(t, scan.stride);
+    g.beginPath();
+    g.strokeStyle = colour;
+    g.lineWidth = width;
+    let x = 0, y = 0, pixels = 0;
+    for (let k = from; k < to; ++k) {
+      const [next_x, next_y] = to_screen(xy[2 * k] * map.k, xy[2 * k + 1]);
+      if (pixels && Math.round(next_x) === Math.round(x) && Math.round(next_y) === Math.round(y))
+        continue;
+      (pixels++ ? g.lineTo : g.moveTo).call(g, next_x, next_y);
+      x = next_x;
+      y = next_y;
+    }
+    if (pixels === 1)
+      g.rect(x - 1, y - 1, 2, 2);
+    g.stroke();
+  };
+  for (const i of shown) {
+    const t = scan.tracks[i];
+    if (i === chosen) {
+      g.globalAlpha = 1;
+      stroke(t, '#fff', 8);
+      stroke(t, track_colour(i), 4.5);
+    } else {
+      g.globalAlpha = chosen >= 0 ? 0.4 : 1;
+      stroke(t, track_colour(i), 2.5);
+    }
+  }
+  g.globalAlpha = 1;
+  // Start and end of each track shown (of many, the chosen one's only).
+  for (const i of shown.length <= 60 ? shown : shown.slice(-1)) {
+    const ends = track_ends(scan, i);
+    if (!ends)
+      continue;
+    // The chosen track's marks a little larger, the others' smaller.
+    const size = i === chosen ? 1.2 : chosen < 0 ? 1 : 0.7;
+    mark_end(g, to_screen(...ends.start), 'start', track_colour(i), size);
+    mark_end(g, to_screen(...ends.end), 'end', track_colour(i), size);
+  }
+  const pushes = visible_pushes(scan, chosen);
+  for (const p of pushes.drawn)
+    mark_push(g, p.at, p.track === chosen || chosen < 0 ? 1 : 0.7);
+  show_markers(pushes.markers);
+  show_place();
+  show_scale();
+  show_legend(shown, chosen);
+  const [x0, y1] = [map.view.x - w / 2 / map.view.s, map.view.y + h / 2 / map.view.s];
+  const [x1, y0] = [map.view.x + w / 2 / map.view.s, map.view.y - h / 2 / map.view.s];
+  // The area shown, in degrees: west, south, east, north.
+  canvas.dataset.shows = [x0 / map.k, y0, x1 / map.k, y1].map((v) => v.toFixed(7)).join(' ');
+}
+
+// The first and last point of a track that the path holds, projected.
+function track_ends(scan, i) {
+  const [from, to] = path_range(scan.tracks[i], scan.stride);
+  if (from >= to)
+    return null;
+  const at = (k) => [scan.drawing[2 * k] * map.k, scan.drawing[2 * k + 1]];
+  return { start: at(from), end: at(to - 1) };
+}
+
+// The start as a white disc ringed in the track's colour, the end as a
+// square in the track's colour with a white rim.
+function mark_end(g, [x, y], kind, colour, size) {
+  g.beginPath();
+  if (kind === 'start')
+    g.arc(x, y, 6 * size, 0, 2 * Math.PI);
+  else
+    g.rect(x - 5.5 * size, y - 5.5 * size, 11 * size, 11 * size);
+  g.fillStyle = kind === 'start' ? '#fff' : colour;
+  g.strokeStyle = kind === 'start' ? colour : '#fff';
+  g.lineWidth = kind === 'start' ? 3 : 2;
+  g.fill();
+  g.stroke();
+  if (kind === 'end') {
+    g.strokeStyle = colour;
+    g.lineWidth = 1;
+    g.strokeRect(x - 6.5 * size, y - 6.5 * size, 13 * size, 13 * size);
+  }
+}
+
+// A push log point: a dark diamond with a white rim.
+function mark_push(g, [x, y], size) {
+  const r = 6 * size;
+  g.beginPath();
+  g.moveTo(x, y - r);
+  g.lineTo(x + r, y);
+  g.lineTo(x, y + r);
+  g.lineTo(x - r, y);
+  g.closePath();
+  g.fillStyle = '#333';
+  g.strokeStyle = '#fff';
+  g.lineWidth = 1.5;
+  g.fill();
+  g.stroke();
+}
+
+// The push log points in the view, each on the side of the meridian where
+// its track is drawn: all of them drawn (of very many, a share), and the
+// first marker_limit, the chosen track's first, with a marker of their own.
+function visible_pushes(scan, chosen) {
+  const wp = scan.wpt_xy;
+  const { w, h } = map.size;
+  const drawn = [];
+  const step = Math.max(1, Math.floor(wp.length / 2 / 100000));
+  for (let n = 0; n < wp.length / 2; n += step) {
+    const track = map.push_track[n];
+    const e = map.extents[track];
+    const middle = (e.x0 + e.x1) / 2 / map.k;
+    const x = wp[2 * n] + 360 * Math.round((middle - wp[2 * n]) / 360);
+    const at = to_screen(x * map.k, wp[2 * n + 1]);
+    if (at[0] >= -8 && at[0] <= w + 8 && at[1] >= -8 && at[1] <= h + 8)
+      drawn.push({ n, track, at });
+  }
+  const inside = drawn.filter((p) => p.at[0] >= 0 && p.at[0] <= w && p.at[1] >= 0 && p.at[1] <= h);
+  const markers = [...inside.filter((p) => p.track === chosen), ...inside.filter((p) => p.track !== chosen)]
+    .slice(0, marker_limit);
+  drawn.sort((a, b) => (a.track === chosen) - (b.track === chosen));
+  return { drawn, markers };
+}
+
+// A button over each marked push log point: its number, track and time on
+// hover and on focus. The chosen track's markers are Tab stops, the others
+// are reached by the pointer. Buttons are kept while their point stays in
+// view, so the focus stays on them while the view moves.
+function show_markers(list) {
+  const layer = $('markers');
+  const chosen = opened.selected ? opened.selected.number - 1 : -1;
+  const keep = new Set(list.map((p) => p.n));
+  for (const [n, button] of map.markers)
+    if (!keep.has(n)) {
+      if (button === document.activeElement)
+        $('map').focus();
+      button.remove();
+      map.markers.delete(n);
+    }
+  for (const p of list) {
+    let button = map.markers.get(p.n);
+    if (!button) {
+      button = document.createElement('button');
+      button.type = 'button';
+      button.className = 'marker';
+      for (const show of ['pointerenter', 'focus'])
+        button.addEventListener(show, () => show_tip(button));
+      for (const hide of ['pointerleave', 'blur'])
+        button.addEventListener(hide, () => hide_tip());
+      button.addEventListener('click', () => show_tip(button));
+      map.markers.set(p.n, button);
+      layer.append(button);
+    }
+    button.tabIndex = p.track === chosen ? 0 : -1;
+    button.style.left = `${p.at[0]}px`;
+    button.style.top = `${p.at[1]}px`;
+    const time = map.push_times?.[p.n];
+    button.setAttribute('aria-label', texts.push_marker(p.n + 1, p.track + 1, time && show_value('time', time),
+      kind_unit('time')));
+    if (button === $('tip').owner)
+      show_tip(button);
+  }
+}
+
+function show_tip(button) {
+  const tip = $('tip');
+  tip.textContent = button.getAttribute('aria-label');
+  tip.owner = button;
+  tip.hidden = false;
+  const left = parseFloat(button.style.left);
+  tip.style.left = `${Math.max(4, Math.min(left - tip.offsetWidth / 2, map.size.w - tip.offsetWidth - 4))}px`;
+  const top = parseFloat(button.style.top);
+  tip.style.top = `${top - tip.offsetHeight - 12 >= 4 ? top - tip.offsetHeight - 12 : top + 12}px`;
+}
+
+function hide_tip() {
+  $('tip').hidden = true;
+  $('tip').owner = null;
+}
+
+// The place chosen on the profile: a ring over the drawing.
+function show_place() {
+  const place = $('place');
+  const scan = opened.scan;
+  if (map.place === null || !scan || !map.view) {
+    place.hidden = true;
+    return;
+  }
+  const [x, y] = to_screen(scan.drawing[2 * map.place] * map.k, scan.drawing[2 * map.place + 1]);
+  place.hidden = x < 0 || x > map.size.w || y < 0 || y > map.size.h;
+  place.style.left = `${x}px`;
+  place.style.top = `${y}px`;
+}
+
+// Marks the log's point index on the drawing (null: no mark), at the
+// nearest point of the path that belongs to the chosen track.
+export function mark_point(index) {
+  const t = opened.selected;
+  if (index === null || !t || !opened.scan) {
+    map.place = null;
+  } else {
+    const [from, to] = path_range(t, opened.scan.stride);
+    map.place = from < to ? Math.max(from, Math.min(to - 1, Math.round(index / opened.scan.stride))) : null;
+  }
+  show_place();
+}
+
+// The scale bar: the longest of 1, 2 or 5 times a power of ten that fits
+// into 120 pixels, measured along a meridian.
+// In the units shown: metres and kilometres, or feet and miles.
+function show_scale() {
+  const [small, big, small_size, big_size] = view.shown_imperial ? ['ft', 'mi', 0.3048, 1609.344] : ['m', 'km', 1, 1000];
+  const per_pixel = metres_per_degree / map.view.s;
+  const length = (size) => {
+    const most = per_pixel * 120 / size;
+    const power = 10 ** Math.floor(Math.log10(most));
+    return [5, 2, 1].map((f) => f * power).find((m) => m <= most);
+  };
+  const [count, unit, size] = per_pixel * 120 >= big_size ? [length(big_size), big, big_size] : [length(small_size), small, small_size];
+  $('scale-bar').style.width = `${Math.round(count * size / per_pixel)}px`;
+  $('scale-text').textContent = `${count} ${unit}`;
+}
+
+// The legend: the tracks shown (of many, the chosen one and the first of
+// the others), then the marks.
+function show_legend(shown, chosen) {
+  const legend = $('legend');
+  const listed = [...(chosen >= 0 ? [chosen] : []), ...shown.filter((i) => i !== chosen).sort((a, b) => a - b)]
+    .slice(0, 8);
+  const item = (symbol, text, colour) => {
+    const li = document.createElement('li');
+    const mark = document.createElement('span');
+    mark.className = symbol;
+    if (colour)
+      mark.style.setProperty('--colour', colour);
+    li.append(mark, text);
+    return li;
+  };
+  const items = listed.map((i) => {
+    const li = item('line', texts.legend_track(i + 1), track_colour(i));
+    li.classList.toggle('chosen', i === chosen);
+    return li;
+  });
+  if (shown.length > listed.length) {
+    const more = document.createElement('li');
+    more.textContent = texts.legend_more(shown.length - listed.length);
+    items.push(more);
+  }
+  items.push(item('start', texts.legend_start), item('end', texts.legend_end));
+  if (opened.scan.pushes)
+    items.push(item('push', texts.legend_push));
+  legend.replaceChildren(...items);
+}
+
+// The drawing's controls: the wheel and the buttons zoom, dragging and the
+// arrow keys move, + and - zoom, 0 shows all tracks.
+export function start_drawing() {
+  const area = $('map');
+  area.setAttribute('aria-label', texts.map_label);
+  for (const id of ['zoom-in', 'zoom-out', 'zoom-fit'])
+    $(id).setAttribute('aria-label', texts[id.replace('-', '_')]);
+  $('legend').setAttribute('aria-label', texts.legend_label);
+  area.addEventListener('wheel', (e) => {
+    if (!map.view)
+      return;
+    e.preventDefault();
+    const box = $('drawing').getBoundingClientRect();
+    const lines = e.deltaMode === 1 ? 40 : e.deltaMode === 2 ? 800 : 1;
+    zoom(2 ** (-e.deltaY * lines / 300), e.clientX - box.left, e.clientY - box.top);
+  }, { passive: false });
+  let drag = null;
+  area.addEventListener('pointerdown', (e) => {
+    if (!map.view || e.button !== 0 || e.target.closest('.zoom'))
+      return;
+    drag = { x: e.clientX, y: e.clientY, id: e.pointerId };
+    try {
+      area.setPointerCapture(e.pointerId);
+    } catch {
+      // a pointer the browser does not know (a synthetic one): no capture
+    }
+    area.classList.add('dragging');
+  });
+  area.addEventListener('pointermove', (e) => {
+    if (!drag || e.pointerId !== drag.id)
+      return;
+    pan(e.clientX - drag.x, e.clientY - drag.y);
+    drag.x = e.clientX;
+    drag.y = e.clientY;
+  });
+  const end_drag = () => {
+    drag = null;
+    area.classList.remove('dragging');
+  };
+  area.addEventListener('pointerup', end_drag);
+  area.addEventListener('pointercancel', end_drag);
+  const keys = {
+    '+': () => zoom(2), '=': () => zoom(2), '-': () => zoom(0.5), '−': () => zoom(0.5),
+    _: () => zoom(0.5), 0: fit_all,
+    ArrowLeft: () => pan(map.size.w / 6, 0), ArrowRight: () => pan(-map.size.w / 6, 0),
+    ArrowUp: () => pan(0, map.size.h / 6), ArrowDown: () => pan(0, -map.size.h / 6),
+  };
+  area.addEventListener('keydown', (e) => {
+    if (!map.view || !(e.key in keys) || e.ctrlKey || e.metaKey || e.altKey)
+      return;
+    e.preventDefault();
+    keys[e.key]();
+  });
+  $('zoom-in').addEventListener('click', () => map.view && zoom(2));
+  $('zoom-out').addEventListener('click', () => map.view && zoom(0.5));
+  $('zoom-fit').addEventListener('click', fit_all);
+  // A new size shows about the same area.
+  new ResizeObserver(() => {
+    const { w, h } = map.size;
+    const canvas = $('drawing');
+    if (!map.view || !w || !h || !canvas.clientWidth || (canvas.clientWidth === w && canvas.clientHeight === h))
+      return;
+    map.view.s *= Math.min(canvas.clientWidth / w, canvas.clientHeight / h);
+    draw();
+  }).observe($('drawing'));
+}
+
+// The push log points' times, asked for once the log is shown.
+async function learn_push_times(scan) {
+  if (!scan.pushes)
+    return;
+  try {
+    const times = await tool.call({ op: 'push_times' });
+    if (opened.scan === scan) {
+      map.push_times = times;
+      redraw();
+    }
+  } catch {
+    // A newer file was chosen meanwhile; its own times follow.
+  }
+}
+
+// The place of a track on openstreetmap.org: the middle of its extent, at
+// the zoom that shows it whole on a screen of some 1,000 pixels.
+function osm_link(i) {
+  const e = map.extents[i];
+  const span = Math.max((e.x1 - e.x0) / map.k, (e.y1 - e.y0) * 1.5, 1e-4);
+  const level = Math.max(1, Math.min(18, Math.floor(Math.log2(360 * 1000 / 256 / span))));
+  const lat = ((e.y0 + e.y1) / 2).toFixed(5);
+  const lon = ((((e.x0 + e.x1) / 2 / map.k + 180) % 360 + 360) % 360 - 180).toFixed(5);
+  return `${osm_site}#map=${level}/${lat}/${lon}`;
+}
+
+// The log newly shown: every track in view, no mark, no marker yet.
+export function map_show_log(scan) {
+  measure(scan);
+  $('drawing').setAttribute('aria-label', texts.drawing_label(scan.tracks.length, scan.pushes));
+  Object.assign(map, { place: null, push_times: null });
+  map.markers.forEach((button) => button.remove());
+  map.markers.clear();
+  hide_tip();
+  $('osm').hidden = true;
+  fit_drawing();
+  map.view = scan.tracks.length ? view_of(map.all) : null;
+  draw();
+  learn_push_times(scan);
+}
+
+// The chosen track brought into view, whole, with its link to the map site.
+export function map_show_track(track) {
+  fit_drawing();
+  map.place = null;
+  set_view(view_of(map.extents[track.number - 1]));
+  draw();
+  $('osm-link').href = osm_link(track.number - 1);
+  $('osm-link').textContent = texts.osm_link(track.number);
+  $('osm').hidden = false;
+}

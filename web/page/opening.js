@@ -1,0 +1,167 @@
+// Opening a data file: chosen, dropped, or the one written last; with edits
+// not yet saved, the owner's question first.
+import { Said } from './constants.js';
+import { cp850 } from './cp850.js';
+import { $ } from './dom.js';
+import { build_form, learn_settings } from './settings_form.js';
+import { Stale, begin_opening, learn_opened, opened, queue_opening } from './state.js';
+import { in_words, set_busy, show_message, tool_message } from './status.js';
+import { shown_name, texts } from './texts.js';
+import { Superseded, tool } from './tool.js';
+import { show_tracks } from './tracks_table.js';
+import { learn_view } from './units.js';
+
+// Opens the file chosen or dropped, or, while a write is in progress, keeps
+// it (the last one) to be opened once the write has finished. With edits
+// not yet saved, the owner is asked first; resolves to false when the
+// owner keeps them (and the file opened).
+export async function choose(file, handle = null) {
+  if (opened.writing) {
+    queue_opening(file, handle);
+    save_message(texts.queued(shown_name(file.name)));
+    return true;
+  }
+  if (opened.edited && !await ask_discard(shown_name(file.name)))
+    return false;
+  open_file(file, handle);
+  return true;
+}
+
+// What each view drops of the file before when another is opened.
+const opening_parts = [];
+export const on_opening = (part) => opening_parts.push(part);
+
+// The page's own question before edits are dropped: resolves to true to
+// discard them. A question asked again replaces the one still open.
+let answer_discard = null;
+function ask_discard(other) {
+  answer_discard?.(false);
+  const dialog = $('discard');
+  $('discard-question').textContent = texts.discard_question(opened.name);
+  $('discard-detail').textContent = texts.discard_detail(other);
+  return new Promise((resolve) => {
+    answer_discard = (discard) => {
+      answer_discard = null;
+      dialog.close();
+      resolve(discard);
+    };
+    dialog.showModal();
+  });
+}
+
+export async function open_file(file, handle = null) {
+  const generation = begin_opening(file, handle, shown_name(file.name));
+  tool.cancel();
+  $('opened').hidden = true;
+  show_message('');
+  for (const part of opening_parts)
+    part();
+  set_busy(true, 'reading');
+  try {
+    let r;
+    try {
+      // Read here and handed over: WebKit's workers cannot read a File
+      // made on the page. The worker keeps these bytes: every file saved
+      // is made from them, and the file is compared with them first.
+      const bytes = await file.arrayBuffer();
+      learn_opened(generation, { size: bytes.byteLength });
+      r = await tool.call({ op: 'open', bytes }, [bytes]);
+    } catch (e) {
+      if (e instanceof Superseded)
+        throw new Stale();
+      if (/memory|allocation|Array buffer|OOM/i.test(String(e)))
+        throw new Said(texts.out_of_memory(opened.name, Math.round(file.size / 1e6)));
+      throw e;
+    }
+    const findings = suspect_findings(r);
+    learn_opened(generation, { suspect: findings.length ? texts.suspect(opened.name, findings) : '' });
+    show_message([tool_message(r.stderr), opened.suspect].filter(Boolean).join('\n'));
+    if (r.status !== 0)
+      return;
+    learn_opened(generation, { scan: r.scan, listing: cp850(r.stdout) });
+    $('listing').textContent = opened.listing;
+    learn_view(r.settings);
+    $('analysis').hidden = true;
+    $('opened').hidden = false;
+    show_tracks(r.scan);
+    learn_settings(r.settings);
+    build_form();
+  } catch (e) {
+    if (e instanceof Stale || e instanceof Superseded)
+      return;
+    show_message(e instanceof Said ? e.message : texts.failed(in_words(e)));
+  } finally {
+    if (generation === opened.generation)
+      set_busy(false);
+  }
+}
+
+// Why an opened file does not look like a data file: the block's values
+// outside the known sets (the tool's analysis of the block), a log without
+// a point.
+function suspect_findings(r) {
+  if (r.status !== 0)
+    return [];
+  const unknown = cp850(r.unknown_values).trim().split('\n').filter(Boolean);
+  return [...(unknown.length ? [texts.unknown_in_block(unknown)] : []),
+    ...(r.scan.points ? [] : [texts.no_point])];
+}
+
+// The file chooser, the drop on the page, the question before edits are
+// dropped, and the question before the tab closes with them.
+export function start_opening() {
+  const input = $('data-file');
+  // Kept edits keep the file that is open, and the chooser shows its name.
+  input.addEventListener('change', async () => {
+    if (input.files[0] && !await choose(input.files[0])) {
+      const kept = new DataTransfer();
+      if (opened.file instanceof File)
+        kept.items.add(opened.file);
+      input.files = kept.files;
+    }
+  });
+  // Closing or reloading the tab with edits not yet saved asks first.
+  window.addEventListener('beforeunload', (e) => {
+    if (opened.edited) {
+      e.preventDefault();
+      e.returnValue = texts.discard_question(opened.name);  // for browsers before preventDefault
+    }
+  });
+  // Where the browser can write files, the chooser keeps the file's handle.
+  if (window.showOpenFilePicker) {
+    input.addEventListener('click', async (e) => {
+      e.preventDefault();
+      let handles;
+      try {
+        handles = await window.showOpenFilePicker({ types: [{ description: texts.chooser_description,
+          accept: { 'application/octet-stream': ['.DAT'] } }] });
+      } catch {
+        return;  // the owner cancelled the choice
+      }
+      choose(await handles[0].getFile(), handles[0]);
+    });
+  }
+  const drop = $('drop');
+  document.addEventListener('dragover', (e) => {
+    e.preventDefault();
+    drop.classList.add('over');
+  });
+  document.addEventListener('dragleave', () => drop.classList.remove('over'));
+  document.addEventListener('drop', async (e) => {
+    e.preventDefault();
+    drop.classList.remove('over');
+    const files = e.dataTransfer.files;
+    if (files.length > 1)
+      return show_message(texts.one_file_at_a_time);
+    if (!files.length)
+      return;
+    const item = [...e.dataTransfer.items].find((i) => i.kind === 'file');
+    const handle_promise = item?.getAsFileSystemHandle?.();
+    const file = files[0];
+    const handle = handle_promise ? await handle_promise.catch(() => null) : null;
+    choose(file, handle?.kind === 'file' ? handle : null);
+  });
+  $('discard-yes').addEventListener('click', () => answer_discard?.(true));
+  $('discard-no').addEventListener('click', () => answer_discard?.(false));
+  $('discard').addEventListener('cancel', () => answer_discard?.(false));
+}

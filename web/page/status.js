@@ -1,0 +1,88 @@
+// The page's work in progress, its progress line and its messages.
+import { Said, data_name } from './constants.js';
+import { tool_text } from './cp850.js';
+import { $ } from './dom.js';
+import { Stale, opened, take_focus } from './state.js';
+import { texts } from './texts.js';
+import { Superseded, tool } from './tool.js';
+
+// Each view's part in being busy: it disables its own controls meanwhile.
+const busy_parts = [];
+export const on_busy = (part) => busy_parts.push(part);
+export const is_busy = () => Boolean(document.documentElement.dataset.busy);
+
+export function set_busy(busy, key) {
+  const root = document.documentElement;
+  if (busy)
+    root.dataset.busy = 'yes';
+  else
+    delete root.dataset.busy;
+  for (const part of busy_parts)
+    part(busy);
+  show_progress(busy ? key : null);
+}
+
+export function show_progress(key, values = []) {
+  const text = key && texts.progress[key];
+  $('progress').textContent = text ? text(opened.name, ...values) : '';
+}
+
+// The engine's progress shows while the page is busy.
+export function start_status() {
+  tool.on_progress = (key, values) => {
+    if (is_busy())
+      show_progress(key, values);
+  };
+}
+
+// A message of the tool, naming the data file by the owner's name for it,
+// put in as it is: a replacement string would read $& or $' in the name.
+export const tool_message = (bytes, typed) =>
+  tool_text(bytes, typed).replaceAll(`'${data_name}'`, () => `'${opened.name}'`);
+
+// An error as the page tells it: its own words, or what the browser's
+// exception means with the browser's text after it, never that text alone.
+export function in_words(e) {
+  if (e instanceof Said)
+    return e.message;
+  const said = String(e?.message ?? e ?? '');
+  const meanings = texts.browser_errors;
+  const words = /quota|no space|disk (is )?full/i.test(said) ? meanings.QuotaExceededError :
+    meanings[e?.name] ?? meanings.other;
+  return said ? texts.browser_said(words, said) : words;
+}
+
+export function show_message(text) {
+  $('message').textContent = text;
+}
+
+export function save_message(text, failed) {
+  $('save-message').textContent = text;
+  $('save-message').classList.toggle('failed', Boolean(failed));
+}
+
+// Runs one action at a time, with its progress line; the root element
+// carries data-busy meanwhile and the actions are disabled. Afterwards the
+// focus goes where the action asked for it (focus_after).
+export function action(fn, key) {
+  return async (...args) => {
+    if (is_busy())
+      return;
+    const generation = opened.generation;
+    set_busy(true, key);
+    let focus = null;
+    try {
+      await fn(...args);
+    } catch (e) {
+      if (!(e instanceof Stale || e instanceof Superseded))
+        show_message(texts.failed(in_words(e)));
+    } finally {
+      const ended = take_focus();
+      if (generation === opened.generation && is_busy()) {
+        set_busy(false);
+        focus = ended;
+      }
+    }
+    focus?.focus();
+  };
+}
