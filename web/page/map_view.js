@@ -7,6 +7,7 @@ import { $ } from './dom.js';
 import { opened } from './state.js';
 import { texts } from './texts.js';
 import { tool } from './tool.js';
+import { mark_end, mark_push, show_legend, show_scale } from './map_marks.js';
 import { kind_unit, show_value, view } from './units.js';
 
 // Colours that stay apart from each other and from the marks, calm on white.
@@ -227,8 +228,8 @@ export function draw() {
     mark_push(g, p.at, p.track === chosen || chosen < 0 ? 1 : 0.7);
   show_markers(pushes.markers);
   show_place();
-  show_scale();
-  show_legend(shown, chosen);
+  show_scale(metres_per_degree / map.view.s);
+  show_legend(shown, chosen, track_colour, scan.pushes);
   const [x0, y1] = [map.view.x - w / 2 / map.view.s, map.view.y + h / 2 / map.view.s];
   const [x1, y0] = [map.view.x + w / 2 / map.view.s, map.view.y - h / 2 / map.view.s];
   // The area shown, in degrees: west, south, east, north.
@@ -244,45 +245,6 @@ function track_ends(scan, i) {
   return { start: at(from), end: at(to - 1) };
 }
 
-// The start as a white disc ringed in the track's colour, the end as a
-// square in the track's colour with a white rim.
-function mark_end(g, [x, y], kind, colour, size) {
-  g.beginPath();
-  if (kind === 'start')
-    g.arc(x, y, 6 * size, 0, 2 * Math.PI);
-  else
-    g.rect(x - 5.5 * size, y - 5.5 * size, 11 * size, 11 * size);
-  g.fillStyle = kind === 'start' ? '#fff' : colour;
-  g.strokeStyle = kind === 'start' ? colour : '#fff';
-  g.lineWidth = kind === 'start' ? 3 : 2;
-  g.fill();
-  g.stroke();
-  if (kind === 'end') {
-    g.strokeStyle = colour;
-    g.lineWidth = 1;
-    g.strokeRect(x - 6.5 * size, y - 6.5 * size, 13 * size, 13 * size);
-  }
-}
-
-// A push log point: a dark diamond with a white rim.
-function mark_push(g, [x, y], size) {
-  const r = 6 * size;
-  g.beginPath();
-  g.moveTo(x, y - r);
-  g.lineTo(x + r, y);
-  g.lineTo(x, y + r);
-  g.lineTo(x - r, y);
-  g.closePath();
-  g.fillStyle = '#333';
-  g.strokeStyle = '#fff';
-  g.lineWidth = 1.5;
-  g.fill();
-  g.stroke();
-}
-
-// The push log points in the view, each on the side of the meridian where
-// its track is drawn: all of them drawn (of very many, a share), and the
-// first marker_limit, the chosen track's first, with a marker of their own.
 function visible_pushes(scan, chosen) {
   const wp = scan.wpt_xy;
   const { w, h } = map.size;
@@ -385,53 +347,6 @@ export function mark_point(index) {
     map.place = from < to ? Math.max(from, Math.min(to - 1, Math.round(index / opened.scan.stride))) : null;
   }
   show_place();
-}
-
-// The scale bar: the longest of 1, 2 or 5 times a power of ten that fits
-// into 120 pixels, measured along a meridian.
-// In the units shown: metres and kilometres, or feet and miles.
-function show_scale() {
-  const [small, big, small_size, big_size] = view.shown_imperial ? ['ft', 'mi', 0.3048, 1609.344] : ['m', 'km', 1, 1000];
-  const per_pixel = metres_per_degree / map.view.s;
-  const length = (size) => {
-    const most = per_pixel * 120 / size;
-    const power = 10 ** Math.floor(Math.log10(most));
-    return [5, 2, 1].map((f) => f * power).find((m) => m <= most);
-  };
-  const [count, unit, size] = per_pixel * 120 >= big_size ? [length(big_size), big, big_size] : [length(small_size), small, small_size];
-  $('scale-bar').style.width = `${Math.round(count * size / per_pixel)}px`;
-  $('scale-text').textContent = `${count} ${unit}`;
-}
-
-// The legend: the tracks shown (of many, the chosen one and the first of
-// the others), then the marks.
-function show_legend(shown, chosen) {
-  const legend = $('legend');
-  const listed = [...(chosen >= 0 ? [chosen] : []), ...shown.filter((i) => i !== chosen).sort((a, b) => a - b)]
-    .slice(0, 8);
-  const item = (symbol, text, colour) => {
-    const li = document.createElement('li');
-    const mark = document.createElement('span');
-    mark.className = symbol;
-    if (colour)
-      mark.style.setProperty('--colour', colour);
-    li.append(mark, text);
-    return li;
-  };
-  const items = listed.map((i) => {
-    const li = item('line', texts.legend_track(i + 1), track_colour(i));
-    li.classList.toggle('chosen', i === chosen);
-    return li;
-  });
-  if (shown.length > listed.length) {
-    const more = document.createElement('li');
-    more.textContent = texts.legend_more(shown.length - listed.length);
-    items.push(more);
-  }
-  items.push(item('start', texts.legend_start), item('end', texts.legend_end));
-  if (opened.scan.pushes)
-    items.push(item('push', texts.legend_push));
-  legend.replaceChildren(...items);
 }
 
 // The drawing's controls: the wheel and the buttons zoom, dragging and the
