@@ -42,9 +42,10 @@ std::string quoted(const std::string& text)
     return out + "\"";
 }
 
-bool is_number(form kind)
+// The forms with a range of values: numbers and the zone.
+bool has_range(form kind)
 {
-    return kind == form::integer || kind == form::tenths;
+    return kind == form::integer || kind == form::tenths || kind == form::zone;
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ std::string settings_json(const device_conf& conf)
         out += ",\"valid\":";
         out += valid.empty() ? "null" : quoted(valid.substr(14, valid.size() - 15));
         out += ",\"range\":";
-        out += is_number(row.kind) ? "{\"min\":" + quoted(bound(row, row.low)) +
+        out += has_range(row.kind) ? "{\"min\":" + quoted(bound(row, row.low)) +
                                          ",\"max\":" + quoted(bound(row, row.high)) + "}"
                                    : std::string("null");
         out += ",\"words\":";

@@ -65,7 +65,7 @@ TEST(SettingsView, JsonNamesEverySettingThatTakesAValue)
           "{\"name\":\"set-pdop-mask\",\"kind\":\"tenths\",\"valid\":\"0.0-1000.0\","
           "\"range\":{\"min\":\"0.0\",\"max\":\"1000.0\"},\"words\":null,\"value\":\"2.5\"}",
           "{\"name\":\"set-device-zone\",\"kind\":\"zone\",\"valid\":\"-14:00-14:00\","
-          "\"range\":null,\"words\":null,\"value\":\"0:00\"}",
+          "\"range\":{\"min\":\"-14:00\",\"max\":\"14:00\"},\"words\":null,\"value\":\"0:00\"}",
           "{\"name\":\"set-password\",\"kind\":\"password\",\"valid\":null,\"range\":null,"
           "\"words\":null,\"value\":\"a\\\"\\\\\\u0001\",\"bytes\":10}"})
         EXPECT_NE(json.find(entry), std::string::npos) << entry;

@@ -48,10 +48,13 @@ function free_port() {
   });
 }
 
-async function webkit_engine() {
+async function webkit_engine(language) {
   const port = await free_port();
+  // WebKitGTK takes the page's language from the process's locale.
+  const env = language ? { ...process.env, LANGUAGE: language.replace('-', '_'), LANG: `${language.replace('-', '_')}.UTF-8` } :
+    process.env;
   const driver = spawn('xvfb-run', ['-a', 'WebKitWebDriver', `--port=${port}`],
-    { stdio: 'ignore', detached: true });
+    { stdio: 'ignore', detached: true, env });
   const base = `http://127.0.0.1:${port}`;
   const request = async (method, url, body) => {
     const r = await fetch(base + url, { method, headers: { 'content-type': 'application/json' },
@@ -107,17 +110,21 @@ async function webkit_engine() {
   };
 }
 
-// Starts the engine of that name: chromium, firefox or webkit.
-export function launch(name) {
+// Starts the engine of that name: chromium, firefox or webkit; language
+// (such as 'de-DE') is the language the browser asks pages for, else its
+// own.
+export function launch(name, { language } = {}) {
   const profile = () => fs.mkdtempSync(path.join(os.tmpdir(), `trekdump-${name}-`));
   if (name === 'chromium')
     return puppeteer_engine(name, { executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-      userDataDir: profile(), args: chromium_args });
+      userDataDir: profile(), args: [...chromium_args, ...(language ? [`--lang=${language}`, `--accept-lang=${language}`] : [])],
+      ...(language && { env: { ...process.env, LANGUAGE: language.replace('-', '_') } }) });
   if (name === 'firefox')
     return puppeteer_engine(name, { browser: 'firefox',
-      executablePath: process.env.FIREFOX ?? '/usr/bin/firefox-esr' });
+      executablePath: process.env.FIREFOX ?? '/usr/bin/firefox-esr',
+      ...(language && { extraPrefsFirefox: { 'intl.accept_languages': language } }) });
   if (name === 'webkit')
-    return webkit_engine();
+    return webkit_engine(language);
   throw new Error(`unknown engine ${name}`);
 }
 

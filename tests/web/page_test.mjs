@@ -231,10 +231,9 @@ async function check(engine, name, body) {
 const big = path.join(scratch, 'big.DAT');
 spawnSync(path.join(native_build, 'make_log'), ['300000', big]);
 
-async function test_engine(engine, url) {
-  await engine.goto(url);
-  await engine.evaluate(install_helpers);
-  await catch_downloads(engine);
+// The page's helpers for a test in one engine: evaluate, axe-core's
+// findings, open a file, read a text, save with changes and confirm.
+function page_helpers(engine) {
   const t = (fn, ...args) => engine.evaluate(fn, ...args);
   // axe-core's serious and critical findings in the page's present state.
   const axe_findings = async () => {
@@ -242,12 +241,33 @@ async function test_engine(engine, url) {
     return t(async () => (await window.axe.run()).violations.filter((v) => ['serious', 'critical'].includes(v.impact))
       .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
   };
-  const first_screen = engine.name === 'chromium' ? await axe_findings() : [];
   const open = async (name, bytes) => {
     await t((n, b) => window.test.open(n, b), name, b64(bytes));
     await t(() => window.test.idle());
   };
   const downloads = () => t(() => window.test.downloads());
+  const text = (s) => t((s) => window.test.text(s), s);
+  // Saves with the changes typed and confirms; resolves to the downloads.
+  const save = async (changes) => {
+    await t((c) => window.test.edit(c), changes);
+    await t(() => window.test.click('#save'));
+    await t(() => window.test.idle());
+  };
+  const confirm = async () => {
+    await t(() => window.test.click('#confirm'));
+    await t(() => window.test.idle());
+    return downloads();
+  };
+
+  return { t, axe_findings, open, downloads, text, save, confirm };
+}
+
+async function test_engine(engine, url) {
+  await engine.goto(url);
+  await engine.evaluate(install_helpers);
+  await catch_downloads(engine);
+  const { t, axe_findings, open, downloads, text, save, confirm } = page_helpers(engine);
+  const first_screen = engine.name === 'chromium' ? await axe_findings() : [];
   // The tracks table as shown: its headings, and each row's texts by the
   // engine's names of the figures; the overview line above it.
   const shown = () => t(() => ({
@@ -261,18 +281,6 @@ async function test_engine(engine, url) {
     e.checked = true;
     e.dispatchEvent(new Event('change'));
   }, id);
-  const text = (s) => t((s) => window.test.text(s), s);
-  // Saves with the changes typed and confirms; resolves to the downloads.
-  const save = async (changes) => {
-    await t((c) => window.test.edit(c), changes);
-    await t(() => window.test.click('#save'));
-    await t(() => window.test.idle());
-  };
-  const confirm = async () => {
-    await t(() => window.test.click('#confirm'));
-    await t(() => window.test.idle());
-    return downloads();
-  };
 
   await check(engine, `${cases.length} command lines give the native tool's bytes`, async () => {
     const wrong = [];
@@ -868,6 +876,75 @@ async function test_engine(engine, url) {
 // Write-back in Chromium, over http://127.0.0.1: the chooser returns a handle
 // to a file of the origin's own file system, so the bytes written and their
 // read-back are real.
+// The page in a German browser: German texts and figures, what a rejected
+// value takes said in German above the tool's line, the switch to English
+// saying all of it again, and the choice remembered on the next visit.
+const rejections = [
+  ['set-backlight-time', '300', 'Backlight: 5 to 255 seconds', 'Hintergrundbeleuchtung: 5 bis 255 Sekunden'],
+  ['set-contrast', '99', 'Contrast: 170 to 245', 'Kontrast: 170 bis 245'],
+  ['set-pdop-mask', '-1', 'PDOP mask: 0.0 to 1000.0', 'PDOP-Maske: 0.0 bis 1000.0'],
+  ['set-device-zone', '15:00', 'Time zone: -14:00 to 14:00 hours, as hours or hours:minutes',
+    'Zeitzone: -14:00 bis 14:00 Stunden, als Stunden oder Stunden:Minuten'],
+];
+async function test_languages(name, url) {
+  const engine = await launch(name, { language: 'de-DE' });
+  try {
+    await engine.goto(url);
+    await engine.evaluate(install_helpers);
+    const { t, axe_findings, open, text, save } = page_helpers(engine);
+    const findings = [];
+    const axe = async (state) => {
+      if (engine.name === 'chromium')
+        findings.push(...(await axe_findings()).map((f) => `${state}: ${f}`));
+    };
+    const page_words = () => t(() => ({
+      lang: document.documentElement.lang,
+      pressed: ['de', 'en'].map((c) => document.getElementById(`language-${c}`).getAttribute('aria-pressed')),
+      groups: [...document.querySelectorAll('#settings legend')].map((l) => l.textContent),
+      heading: document.querySelector('#tracks-heading').textContent,
+      distance: document.querySelector('#tracks tbody td[data-key=distance_m]')?.textContent,
+    }));
+    const refusal = (field, value) => native([`--${field}=${value}`, 'NVPIPE.DAT']).stderr.toString();
+    await check(engine, 'a German browser gets the German page; a rejected value says in German what it takes', async () => {
+      assert.equal(await text('[data-text=open_label]'), 'Datendatei öffnen:');
+      await open('NVPIPE.DAT', sample);
+      const words = await page_words();
+      assert.deepEqual([words.lang, words.pressed, words.groups, words.heading],
+        ['de', ['true', 'false'], ['Gerät', 'Aufzeichnung', 'GPS'], 'Tracks']);
+      assert.match(words.distance, /^\d+,\d\d$/);
+      await axe('German, opened');
+      for (const [field, value, , german] of rejections) {
+        await open('NVPIPE.DAT', sample);
+        await save({ [field]: value });
+        assert.equal(await text(`#error-${field}`), `${german}\n${refusal(field, value)}`);
+      }
+      await axe('German, rejected');
+    });
+    await check(engine, 'the switch to English says the page again in English and is remembered', async () => {
+      const [field, value, english] = rejections.at(-1);
+      await t(() => window.test.click('#language-en'));
+      const words = await page_words();
+      assert.deepEqual([words.lang, words.pressed, words.groups, words.heading],
+        ['en', ['false', 'true'], ['Device', 'Logging', 'GPS'], 'Tracks']);
+      assert.match(words.distance, /^\d+\.\d\d$/);
+      assert.equal(await text(`#error-${field}`), `${english}\n${refusal(field, value)}`);
+      assert.equal(await text('#save-message'), refusal(field, value));
+      await axe('English after German');
+      for (const [other, typed, said] of rejections.slice(0, -1)) {
+        await open('NVPIPE.DAT', sample);
+        await save({ [other]: typed });
+        assert.equal(await text(`#error-${other}`), `${said}\n${refusal(other, typed)}`);
+      }
+      await engine.goto(url);
+      assert.deepEqual(await t(() => [document.documentElement.lang,
+        document.querySelector('[data-text=open_label]').textContent]), ['en', 'Open a data file:']);
+      assert.deepEqual(findings, []);
+    });
+  } finally {
+    await engine.close();
+  }
+}
+
 async function test_write_back(engine) {
   const server = http.createServer((request, response) => {
     response.setHeader('content-type', 'text/html');
@@ -1010,6 +1087,7 @@ try {
     } finally {
       await engine.close();
     }
+    await test_languages(name, `file://${page_html}`);
   }
 } finally {
   fs.rmSync(scratch, { recursive: true, force: true });

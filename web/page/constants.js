@@ -1,6 +1,13 @@
 // The paths the engine's runs use, the page's limits and its own error.
 // An error whose message is in the page's (or the tool's) own words.
-export class Said extends Error {}
+export class Said extends Error {
+  // words: the tool's or the browser's text, or a function that says the
+  // page's own words in the language shown.
+  constructor(words) {
+    super(typeof words === 'function' ? words() : words);
+    this.words = words;
+  }
+}
 
 export const folder = '/files';
 // The tool sees the opened file under this name, whatever the owner's file

@@ -48,7 +48,9 @@ export async function unchanged(block = null, file = null) {
 // An export of the opened copy, offered only while the file on disk still
 // holds exactly that copy.
 export async function offer_export(exported, name) {
-  if (!await unchanged())
-    return show_message(texts.changed_export(opened.name));
+  if (!await unchanged()) {
+    const shown = opened.name;
+    return show_message(() => texts.changed_export(shown));
+  }
   offer(exported, name);
 }

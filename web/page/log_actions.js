@@ -6,13 +6,15 @@ import { $ } from './dom.js';
 import { offer_export } from './files.js';
 import { opened } from './state.js';
 import { action, on_busy, show_message, tool_message } from './status.js';
-import { texts } from './texts.js';
+import { say, texts } from './texts.js';
 import { run, tool } from './tool.js';
 
 async function download_gpx() {
   const scan = opened.scan;
-  if (scan.size > gpx_size_limit)
-    return show_message(texts.gpx_too_large(opened.name, Math.round(scan.size / 1e6)));
+  if (scan.size > gpx_size_limit) {
+    const name = opened.name;
+    return show_message(() => texts.gpx_too_large(name, Math.round(scan.size / 1e6)));
+  }
   await offer_export(await tool.call({ op: 'gpx' }), 'tracks.gpx');
 }
 
@@ -29,7 +31,7 @@ async function analyze() {
   show_message(tool_message(r.stderr));
   const shown = $('analysis');
   shown.hidden = r.status !== 0;
-  shown.textContent = r.stdout.length ? cp850(r.stdout) : texts.no_unknown_values;
+  say(shown, r.stdout.length ? cp850(r.stdout) : () => texts.no_unknown_values);
 }
 
 export function start_log_actions() {

@@ -9,14 +9,25 @@ import { start_profile } from './profile_view.js';
 import { start_save_flow } from './save_flow.js';
 import { start_settings_form } from './settings_form.js';
 import { start_status } from './status.js';
-import { texts } from './texts.js';
+import { language, set_language, start_language } from './texts.js';
 import { start_tool } from './tool.js';
 import { start_tracks_table } from './tracks_table.js';
 import { serve_worker } from './worker.js';
 
+// The switch of the page's language: the choice is remembered.
+function start_language_switch() {
+  const buttons = ['de', 'en'].map((code) => [code, document.getElementById(`language-${code}`)]);
+  const mark = () => buttons.forEach(([code, b]) => b.setAttribute('aria-pressed', String(code === language)));
+  for (const [code, button] of buttons) {
+    button.addEventListener('click', () => {
+      set_language(code, true);
+      mark();
+    });
+  }
+  mark();
+}
+
 function start(source) {
-  for (const element of document.querySelectorAll('[data-text]'))
-    element.textContent = texts[element.dataset.text];
   start_status();
   start_opening();
   start_log_actions();
@@ -26,6 +37,8 @@ function start(source) {
   start_drawing();
   start_profile();
   start_tool(source);
+  start_language();
+  start_language_switch();
 }
 
 if (typeof document === 'undefined') {

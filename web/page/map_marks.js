@@ -2,7 +2,7 @@
 // the push log points on its canvas, the scale bar and the legend beside it.
 import { $ } from './dom.js';
 import { texts } from './texts.js';
-import { view } from './units.js';
+import { decimal, view } from './units.js';
 
 // The start as a white disc ringed in the track's colour, the end as a
 // square in the track's colour with a white rim.
@@ -52,7 +52,7 @@ export function show_scale(per_pixel) {
   };
   const [count, unit, size] = per_pixel * 120 >= big_size ? [length(big_size), big, big_size] : [length(small_size), small, small_size];
   $('scale-bar').style.width = `${Math.round(count * size / per_pixel)}px`;
-  $('scale-text').textContent = `${count} ${unit}`;
+  $('scale-text').textContent = `${decimal(count)} ${unit}`;
 }
 
 // The legend: the tracks shown (of many, the chosen one and the first of

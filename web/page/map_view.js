@@ -5,7 +5,7 @@
 import { osm_site } from './constants.js';
 import { $ } from './dom.js';
 import { opened } from './state.js';
-import { texts } from './texts.js';
+import { say, texts } from './texts.js';
 import { tool } from './tool.js';
 import { mark_end, mark_push, show_legend, show_scale } from './map_marks.js';
 import { kind_unit, show_value, view } from './units.js';
@@ -353,10 +353,10 @@ export function mark_point(index) {
 // arrow keys move, + and - zoom, 0 shows all tracks.
 export function start_drawing() {
   const area = $('map');
-  area.setAttribute('aria-label', texts.map_label);
+  say(area, () => texts.map_label, 'aria-label');
   for (const id of ['zoom-in', 'zoom-out', 'zoom-fit'])
-    $(id).setAttribute('aria-label', texts[id.replace('-', '_')]);
-  $('legend').setAttribute('aria-label', texts.legend_label);
+    say($(id), () => texts[id.replace('-', '_')], 'aria-label');
+  say($('legend'), () => texts.legend_label, 'aria-label');
   area.addEventListener('wheel', (e) => {
     if (!map.view)
       return;
@@ -445,7 +445,7 @@ function osm_link(i) {
 // The log newly shown: every track in view, no mark, no marker yet.
 export function map_show_log(scan) {
   measure(scan);
-  $('drawing').setAttribute('aria-label', texts.drawing_label(scan.tracks.length, scan.pushes));
+  say($('drawing'), () => texts.drawing_label(scan.tracks.length, scan.pushes), 'aria-label');
   Object.assign(map, { place: null, push_times: null });
   map.markers.forEach((button) => button.remove());
   map.markers.clear();
@@ -464,6 +464,6 @@ export function map_show_track(track) {
   set_view(view_of(map.extents[track.number - 1]));
   draw();
   $('osm-link').href = osm_link(track.number - 1);
-  $('osm-link').textContent = texts.osm_link(track.number);
+  say($('osm-link'), () => texts.osm_link(track.number));
   $('osm').hidden = false;
 }

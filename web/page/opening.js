@@ -6,7 +6,7 @@ import { $ } from './dom.js';
 import { build_form, learn_settings } from './settings_form.js';
 import { Stale, begin_opening, learn_opened, opened, queue_opening } from './state.js';
 import { in_words, set_busy, show_message, tool_message } from './status.js';
-import { shown_name, texts } from './texts.js';
+import { say, shown_name, texts } from './texts.js';
 import { Superseded, tool } from './tool.js';
 import { show_tracks } from './tracks_table.js';
 import { learn_view } from './units.js';
@@ -18,7 +18,7 @@ import { learn_view } from './units.js';
 export async function choose(file, handle = null) {
   if (opened.writing) {
     queue_opening(file, handle);
-    save_message(texts.queued(shown_name(file.name)));
+    save_message(() => texts.queued(shown_name(file.name)));
     return true;
   }
   if (opened.edited && !await ask_discard(shown_name(file.name)))
@@ -37,8 +37,9 @@ let answer_discard = null;
 function ask_discard(other) {
   answer_discard?.(false);
   const dialog = $('discard');
-  $('discard-question').textContent = texts.discard_question(opened.name);
-  $('discard-detail').textContent = texts.discard_detail(other);
+  const name = opened.name;
+  say($('discard-question'), () => texts.discard_question(name));
+  say($('discard-detail'), () => texts.discard_detail(other));
   return new Promise((resolve) => {
     answer_discard = (discard) => {
       answer_discard = null;
@@ -70,12 +71,15 @@ export async function open_file(file, handle = null) {
       if (e instanceof Superseded)
         throw new Stale();
       if (/memory|allocation|Array buffer|OOM/i.test(String(e)))
-        throw new Said(texts.out_of_memory(opened.name, Math.round(file.size / 1e6)));
+        throw new Said(() => texts.out_of_memory(opened.name, Math.round(file.size / 1e6)));
       throw e;
     }
-    const findings = suspect_findings(r);
-    learn_opened(generation, { suspect: findings.length ? texts.suspect(opened.name, findings) : '' });
-    show_message([tool_message(r.stderr), opened.suspect].filter(Boolean).join('\n'));
+    // Said in the page's language, whichever it is when it is shown.
+    const name = opened.name;
+    const suspect = suspect_findings(r).length ? () => texts.suspect(name, suspect_findings(r)) : '';
+    learn_opened(generation, { suspect });
+    const refused = tool_message(r.stderr);
+    show_message(() => [refused, suspect && suspect()].filter(Boolean).join('\n'));
     if (r.status !== 0)
       return;
     learn_opened(generation, { scan: r.scan, listing: cp850(r.stdout) });
@@ -89,7 +93,7 @@ export async function open_file(file, handle = null) {
   } catch (e) {
     if (e instanceof Stale || e instanceof Superseded)
       return;
-    show_message(e instanceof Said ? e.message : texts.failed(in_words(e)));
+    show_message(() => (e instanceof Said ? in_words(e) : texts.failed(in_words(e))));
   } finally {
     if (generation === opened.generation)
       set_busy(false);

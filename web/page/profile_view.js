@@ -5,9 +5,9 @@
 // distance, elevation and speed.
 import { $ } from './dom.js';
 import { fit_canvas, mark_point } from './map_view.js';
-import { texts } from './texts.js';
+import { say, texts } from './texts.js';
 import { tool } from './tool.js';
-import { column_head, duration, kind_unit, show_value, unit_sets, units_name, view } from './units.js';
+import { column_head, decimal, duration, kind_unit, show_value, unit_sets, units_name, view } from './units.js';
 const profile = { track: null, data: null, at: 0, width: 0, asked: 0, against_time: false };
 // Room around the plot for the axes' labels, in CSS pixels.
 const plot_margin = { left: 46, right: 46, top: 24, bottom: 24 };
@@ -17,7 +17,7 @@ const speed_colour = '#1f6fb4';
 export function hide_profile() {
   profile.track = null;
   profile.data = null;
-  $('profile-heading').textContent = texts.profile_title;
+  say($('profile-heading'), () => texts.profile_title);
   show_profile_parts(false);
   delete $('profile-box').dataset.track;
   mark_point(null);
@@ -37,7 +37,7 @@ function show_profile_parts(shown) {
 export async function show_profile(track, keep = null) {
   const box = $('profile-box');
   show_profile_parts(true);
-  $('profile-heading').textContent = texts.profile_heading(track.number);
+  say($('profile-heading'), () => texts.profile_heading(track.number));
   profile.track = track;
   profile.data = null;
   profile.at = 0;
@@ -187,7 +187,7 @@ function draw_profile() {
   g.fillStyle = speed_colour;
   g.textAlign = 'left';
   for (let v = 0; v <= speed_top + 1e-9; v += speed_step)
-    g.fillText(`${v}`, w - right + 6, speed_y(v));
+    g.fillText(decimal(Number(v.toFixed(6))), w - right + 6, speed_y(v));
   g.textAlign = 'right';
   g.fillText(texts.profile_speed_unit(kind_unit('speed')), w - 6, top - 13);
   g.textAlign = 'left';
@@ -201,7 +201,7 @@ function draw_profile() {
   const count = Math.max(2, Math.floor((w - left - right) / 90));
   const x_step = profile.against_time ? time_step(span, count) : nice_step(span || 1, count);
   const x_label = profile.against_time ? (s) => (x_step < 60 ? duration(s) : duration(s).slice(0, -3))
-    : (d) => `${Number(d.toFixed(3))} ${kind_unit('distance')}`;
+    : (d) => `${decimal(Number(d.toFixed(3)))} ${kind_unit('distance')}`;
   for (let d = 0; d <= span + 1e-9; d += x_step) {
     const x = left + (span ? d / span : 0) * (w - left - right);
     g.fillText(x_label(d), Math.min(x, w - right - 10), h - bottom + 6);

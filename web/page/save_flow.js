@@ -6,11 +6,11 @@ import { tool_text } from './cp850.js';
 import { $ } from './dom.js';
 import { Changed, offer, unchanged } from './files.js';
 import { on_opening, open_file } from './opening.js';
-import { on_edit, setting_fields } from './settings_form.js';
+import { field_takes, on_edit, setting_fields } from './settings_form.js';
 import { Stale, begin_writing, check_current, end_writing, focus_after, opened, set_edited,
   set_pending_save } from './state.js';
 import { action, in_words, on_busy, save_message, show_progress, tool_message } from './status.js';
-import { texts } from './texts.js';
+import { say, texts } from './texts.js';
 import { Superseded, run, tool } from './tool.js';
 // The listing's lines that differ, as "before → after".
 function changed_lines(before, after) {
@@ -46,7 +46,7 @@ async function save() {
   drop_pending_save();
   save_message('');
   for (const f of setting_fields) {
-    f.error.textContent = '';
+    say(f.error, '');
     f.input.removeAttribute('aria-invalid');
   }
   show_progress('checking');
@@ -60,7 +60,11 @@ async function save() {
       const alone = await run([args[i], data_name], { [data_name]: 'block' });
       check_current(generation);
       if (alone.status !== 0) {
-        changed[i].error.textContent = tool_message(alone.stderr, typed);
+        // What the setting takes, in the page's words, and the tool's
+        // line under it.
+        const refused = tool_message(alone.stderr, typed);
+        const f = changed[i];
+        say(f.error, () => `${field_takes(f)}\n${refused}`);
         changed[i].input.setAttribute('aria-invalid', 'true');
         focus_after(changed[i].input);
         break;
@@ -70,21 +74,23 @@ async function save() {
   }
   const block = r.files[data_name];
   if (block?.length !== block_size)
-    throw new Said(texts.no_new_block);
+    throw new Said(() => texts.no_new_block);
   const lines = changed_lines(opened.listing, tool_text(r.stdout, typed));
-  $('changes-intro').textContent = (lines.length ? texts.changes_intro : texts.no_changes)(opened.name);
+  const name = opened.name;
+  say($('changes-intro'), () => (lines.length ? texts.changes_intro : texts.no_changes)(name));
   $('changes-lines').textContent = lines.map(([a, b]) => `${a}  →  ${b}`).join('\n');
   $('changes-lines').hidden = !lines.length;
   const write_back = Boolean(opened.handle?.createWritable);
   set_pending_save({ block, generation, backup_needed: write_back, suspect_confirmed: false });
   $('backup').hidden = !write_back;
   $('changes-note').hidden = !write_back;
-  $('changes-note').textContent = texts.write_back_note(opened.name, texts.file_size(opened.size));
-  $('confirm').textContent = write_back ? texts.confirm_write(opened.name) : texts.confirm_download;
+  const size = opened.size;
+  say($('changes-note'), () => texts.write_back_note(name, texts.file_size(size)));
+  say($('confirm'), () => (write_back ? texts.confirm_write(name) : texts.confirm_download));
   $('changes').hidden = false;
   focus_after($('changes'));
   if (write_back)
-    save_message(texts.backup_first);
+    save_message(() => texts.backup_first);
 }
 
 // The file to save, made from the opened copy (with block in place of its
@@ -107,7 +113,8 @@ async function backup() {
   } catch (e) {
     if (e instanceof Stale || e instanceof Superseded)
       throw e;
-    save_message(texts.backup_failed(opened.name, e instanceof Changed ? texts.changed(opened.name) :
+    const name = opened.name;
+    save_message(() => texts.backup_failed(name, e instanceof Changed ? texts.changed(name) :
       in_words(e)), true);
     return;
   }
@@ -127,7 +134,7 @@ async function write_file(handle, block) {
   const mode = { mode: 'readwrite' };
   if (handle.queryPermission && await handle.queryPermission(mode) !== 'granted' &&
       await handle.requestPermission(mode) !== 'granted')
-    throw new Said(texts.permission_denied);
+    throw new Said(() => texts.permission_denied);
   const data = await tool.call({ op: 'file', block });
   const writable = await handle.createWritable();
   try {
@@ -141,17 +148,17 @@ async function write_file(handle, block) {
   await writable.close();
   const file = await handle.getFile();
   if (!await unchanged(block, file))
-    throw new Said(texts.read_back_differs);
+    throw new Said(() => texts.read_back_differs);
   return file;
 }
 
 // Why a write failed, and whether the file is as it was: read back and
-// compared with the opened copy.
+// compared with the opened copy; said in the language shown.
 async function write_failure(name, e) {
   if (e instanceof Changed)
-    return texts.changed(name);
+    return () => texts.changed(name);
   const kept = await unchanged().catch(() => false);
-  return (kept ? texts.write_failed_kept : texts.write_failed)(name, in_words(e));
+  return () => (kept ? texts.write_failed_kept : texts.write_failed)(name, in_words(e));
 }
 
 // Save, second step: the new data file written into the opened file where
@@ -166,7 +173,7 @@ async function confirm_save() {
   const { name, handle } = opened;
   if (opened.suspect && !pending.suspect_confirmed) {
     pending.suspect_confirmed = true;
-    $('confirm').textContent = texts.confirm_suspect(name);
+    say($('confirm'), () => texts.confirm_suspect(name));
     save_message(opened.suspect, true);
     focus_after($('confirm'));
     return;
@@ -176,18 +183,18 @@ async function confirm_save() {
     try {
       offer(await from_opened(pending.block), data_name);
       set_edited(false);
-      save_message(texts.downloaded);
+      save_message(() => texts.downloaded);
     } catch (e) {
       if (e instanceof Stale || e instanceof Superseded)
         throw e;
-      save_message(e instanceof Changed ? texts.changed(name) : texts.failed(in_words(e)), true);
+      save_message(() => (e instanceof Changed ? texts.changed(name) : texts.failed(in_words(e))), true);
     }
     focus_after($('save-message'));
     return;
   }
   show_progress('writing');
   begin_writing();
-  let result = texts.written(name);
+  let result = () => texts.written(name);
   let written = null;
   try {
     written = await write_file(handle, pending.block);

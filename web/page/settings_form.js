@@ -4,10 +4,44 @@ import { cp850 } from './cp850.js';
 import { $ } from './dom.js';
 import { set_edited } from './state.js';
 import { on_busy } from './status.js';
-import { texts } from './texts.js';
+import { say, texts } from './texts.js';
 
-export const setting_fields = Object.entries(texts.fields).map(([name, label]) =>
-  ({ name, label }));
+// The settings in the listing's groups and order, each with the unit of
+// its value.
+const field_table = {
+  device: [['set-system-unit'], ['set-device-zone', 'h'], ['set-password'], ['set-contrast'],
+    ['set-backlight-time', 's'], ['set-shake-mode'], ['set-shake-mode-time', 'min'], ['clear-memory']],
+  log: [['set-log-mode'], ['set-userdefined-log-mode'], ['set-userdefined-time-interval', 's'],
+    ['set-userdefined-distance-interval', 'm'], ['set-userdefined-heading-change', '°'],
+    ...['highest', 'high', 'middle', 'low', 'lowest'].map((k) => [`set-userdefined-${k}-speed`, 'km/h']),
+    ...['highest', 'high', 'middle', 'low'].map((k) => [`set-userdefined-${k}-speed-interval`, 's'])],
+  gps: [['set-gps-mode'], ['set-sbas'], ['set-fix-mode'], ['set-2d-fix-altitude', 'cm'],
+    ['set-initial-min-svs'], ['set-initial-min-strength', 'dBHz'], ['set-navigation-min-strength', 'dBHz'],
+    ['set-p-accuracy-mask', 'm'], ['set-t-accuracy-mask', 'm'], ['set-pdop-mask'], ['set-tdop-mask']],
+};
+export const setting_fields = Object.entries(field_table).flatMap(([group, fields]) =>
+  fields.map(([name, unit = '']) => ({ name, group, unit })));
+
+const field_label = (f) => texts.fields[f.name][0];
+
+// What a field takes, in the page's words, from the option table's range or
+// words: "Backlight: 5 to 255 seconds".
+function takes(f) {
+  if (f.kind === 'password')
+    return texts.field_bytes(f.bytes);
+  if (f.words)
+    return texts.field_words(f.words);
+  const range = texts.field_range(f.range.min, f.range.max, texts.unit_words[f.unit] ?? '');
+  return f.kind === 'zone' ? texts.field_zone(range) : range;
+}
+export const field_takes = (f) => texts.field_takes(field_label(f), takes(f));
+
+// Beside the field: the range and unit of a number, the unit of a zone.
+function beside(f) {
+  if (!f.range)
+    return '';
+  return `${f.range.min}–${f.range.max}${f.unit === '°' ? f.unit : f.unit ? ` ${f.unit}` : ''}`;
+}
 
 // What each option accepts and the value stored in the block, as the
 // engine reads them from the tool's option table (trekdump_settings): the
@@ -41,8 +75,12 @@ function field_input(f) {
   if (f.words) {
     input = document.createElement('select');
     const choices = f.initial ? f.words : ['', ...f.words];
-    for (const word of choices)
-      input.add(new Option(word || texts.unknown_choice, word));
+    for (const word of choices) {
+      const option = new Option(word, word);
+      if (!word)
+        say(option, () => texts.unknown_choice);
+      input.add(option);
+    }
   } else {
     input = document.createElement('input');
     input.type = 'text';
@@ -96,48 +134,63 @@ function password_field(f, input, cell) {
   f.show_note = () => {
     const note = stored_password(input.value, f.bytes).note;
     const shown = f.note.textContent === note;
-    f.note.textContent = note;
+    say(f.note, () => stored_password(input.value, f.bytes).note);
     return shown;
   };
 }
 
+// The form in the listing's three groups; each field with its label, its
+// control and what it takes, one line on what it does, and room for the
+// tool's refusal.
 export function build_form() {
   const form = $('settings');
   form.replaceChildren();
-  for (const f of setting_fields) {
-    const input = field_input(f);
-    input.name = f.name;
-    input.id = `field-${f.name}`;
-    f.input = input;
-    f.edited = false;
-    f.note = null;
-    f.show_note = null;
-    const mark = () => {
-      f.edited = true;
-      set_edited(true);
-      f.show_note?.();
-      for (const part of edit_parts)
-        part();
-    };
-    input.addEventListener('input', mark);
-    input.addEventListener('change', mark);
-    const label = document.createElement('label');
-    label.htmlFor = input.id;
-    label.textContent = f.label;
-    const cell = document.createElement('div');
-    const hint = document.createElement('span');
-    hint.className = 'hint';
-    hint.id = `hint-${f.name}`;
-    hint.textContent = f.valid && !f.words ? f.valid : '';
-    f.error = document.createElement('span');
-    f.error.className = 'error';
-    f.error.id = `error-${f.name}`;
-    input.setAttribute('aria-describedby', `${hint.id} ${f.error.id}`);
-    cell.append(input, hint, f.error);
-    if (f.kind === 'password')
-      password_field(f, input, cell);
-    form.append(label, cell);
+  const groups = {};
+  for (const group of Object.keys(field_table)) {
+    const legend = document.createElement('legend');
+    say(legend, () => texts.setting_groups[group]);
+    const set = document.createElement('fieldset');
+    groups[group] = document.createElement('div');
+    groups[group].className = 'fields';
+    set.append(legend, groups[group]);
+    form.append(set);
   }
+  for (const f of setting_fields)
+    groups[f.group].append(field_row(f));
+}
+
+function field_row(f) {
+  const input = field_input(f);
+  input.name = f.name;
+  input.id = `field-${f.name}`;
+  Object.assign(f, { input, edited: false, note: null, show_note: null });
+  const mark = () => {
+    f.edited = true;
+    set_edited(true);
+    f.show_note?.();
+    for (const part of edit_parts)
+      part();
+  };
+  input.addEventListener('input', mark);
+  input.addEventListener('change', mark);
+  const part = (tag, className, id) => Object.assign(document.createElement(tag),
+    { className, id: `${id}-${f.name}` });
+  const row = part('div', 'field', 'row');
+  const label = part('label', 'name', 'label');
+  label.htmlFor = input.id;
+  say(label, () => field_label(f));
+  const hint = part('span', 'range', 'hint');
+  hint.textContent = beside(f);
+  const line = part('span', 'about', 'about');
+  say(line, () => texts.fields[f.name][1]);
+  f.error = part('span', 'error', 'error');
+  input.setAttribute('aria-describedby', `${hint.id} ${line.id} ${f.error.id}`);
+  const control = part('div', 'control', 'control');
+  control.append(input, hint);
+  row.append(label, control, line, f.error);
+  if (f.kind === 'password')
+    password_field(f, input, row);
+  return row;
 }
 
 // What else follows an edit of a field.

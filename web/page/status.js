@@ -3,7 +3,7 @@ import { Said, data_name } from './constants.js';
 import { tool_text } from './cp850.js';
 import { $ } from './dom.js';
 import { Stale, opened, take_focus } from './state.js';
-import { texts } from './texts.js';
+import { say, texts } from './texts.js';
 import { Superseded, tool } from './tool.js';
 
 // Each view's part in being busy: it disables its own controls meanwhile.
@@ -23,8 +23,8 @@ export function set_busy(busy, key) {
 }
 
 export function show_progress(key, values = []) {
-  const text = key && texts.progress[key];
-  $('progress').textContent = text ? text(opened.name, ...values) : '';
+  const name = opened.name;
+  say($('progress'), key && texts.progress[key] ? () => texts.progress[key](name, ...values) : '');
 }
 
 // The engine's progress shows while the page is busy.
@@ -44,7 +44,7 @@ export const tool_message = (bytes, typed) =>
 // exception means with the browser's text after it, never that text alone.
 export function in_words(e) {
   if (e instanceof Said)
-    return e.message;
+    return typeof e.words === 'function' ? e.words() : e.message;
   const said = String(e?.message ?? e ?? '');
   const meanings = texts.browser_errors;
   const words = /quota|no space|disk (is )?full/i.test(said) ? meanings.QuotaExceededError :
@@ -52,12 +52,14 @@ export function in_words(e) {
   return said ? texts.browser_said(words, said) : words;
 }
 
+// The page's messages: a function of no arguments for the page's own words
+// (said again in another language), a string for the tool's.
 export function show_message(text) {
-  $('message').textContent = text;
+  say($('message'), text);
 }
 
 export function save_message(text, failed) {
-  $('save-message').textContent = text;
+  say($('save-message'), text);
   $('save-message').classList.toggle('failed', Boolean(failed));
 }
 
@@ -75,7 +77,7 @@ export function action(fn, key) {
       await fn(...args);
     } catch (e) {
       if (!(e instanceof Stale || e instanceof Superseded))
-        show_message(texts.failed(in_words(e)));
+        show_message(() => texts.failed(in_words(e)));
     } finally {
       const ended = take_focus();
       if (generation === opened.generation && is_busy()) {

@@ -5,7 +5,7 @@ import { draw, map_show_log, map_show_track, track_colour } from './map_view.js'
 import { hide_profile, refresh_profile, show_profile } from './profile_view.js';
 import { opened, select } from './state.js';
 import { is_busy } from './status.js';
-import { texts } from './texts.js';
+import { on_language, say, texts } from './texts.js';
 import { column_head, kind_unit, show_in, show_value, shown_date, units_name, view,
   zone_label } from './units.js';
 
@@ -72,7 +72,7 @@ export function show_tracks(scan) {
       }
     });
   }
-  $('times-device-label').textContent = texts.times_device(zone_label(view.zone));
+  say($('times-device-label'), () => texts.times_device(zone_label(view.zone)));
   $('times-device').checked = true;
   $(view.imperial ? 'units-imperial' : 'units-metric').checked = true;
   fill_tracks(scan);
@@ -124,6 +124,12 @@ function fill_tracks(scan) {
 // The switches of zone and units: the page's texts follow them.
 function switch_view() {
   show_in({ utc: $('times-utc').checked, imperial: $('units-imperial').checked });
+  refill();
+}
+
+// The tracks' texts, the drawing and the profile again, in the zone, units
+// and language shown.
+function refill() {
   if (opened.scan) {
     fill_tracks(opened.scan);
     draw();
@@ -150,4 +156,5 @@ function select_track(track, row) {
 export function start_tracks_table() {
   for (const id of ['times-device', 'times-utc', 'units-metric', 'units-imperial'])
     $(id).addEventListener('change', switch_view);
+  on_language(refill);
 }

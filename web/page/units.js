@@ -34,6 +34,9 @@ export function learn_view(settings) {
   view.shown_imperial = view.imperial;
 }
 
+// A number's text with the decimal point of the page's language.
+export const decimal = (text) => String(text).replace('.', texts.decimal_point);
+
 const pad = (n) => String(n).padStart(2, '0');
 
 // "UTC+05:30", as the listing writes it (the sign even for +00:00).
@@ -70,7 +73,7 @@ const value_kinds = {
       if (v === null || v === undefined)
         return texts.no_time;
       const [, size, decimals] = unit_sets[units_name(view.shown_imperial)][kind];
-      return (v / size).toFixed(decimals);
+      return decimal((v / size).toFixed(decimals));
     },
     unit: () => unit_sets[units_name(view.shown_imperial)][kind][0],
   }])),
