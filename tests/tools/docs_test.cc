@@ -26,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string drive = "/media/$USER/GPS";
+const std::regex drive(R"(/media/\$USER/GPS)");
 
 // The files a reader is sent to: the README, CONTRIBUTING.md and docs/*.md.
 std::vector<fs::path> documents()
@@ -85,13 +85,6 @@ std::string anchor(const std::string& heading)
     return a;
 }
 
-std::string replaced_all(std::string text, const std::string& from, const std::string& to)
-{
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 TEST(docs, shell_examples_run_on_the_sample_data_file)
 {
     const std::string tool_dir = fs::path(TREKDUMP_BINARY).parent_path().string();
@@ -107,7 +100,7 @@ TEST(docs, shell_examples_run_on_the_sample_data_file)
                 ++readme_examples;
             std::string script = "set -eo pipefail\nexport HOME=" + quoted(home.path()) +
                                  " PATH=" + quoted(tool_dir) + ":\"$PATH\"\ncd \"$HOME\"\n" +
-                                 replaced_all(b.text, drive, home.file("GPS"));
+                                 std::regex_replace(b.text, drive, home.file("GPS"));
             shell_result r = run_bash(script);
             EXPECT_EQ(r.status, 0) << doc.filename() << ":" << b.line << "\n"
                                    << b.text << r.err;
