@@ -11,6 +11,34 @@ if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   exit 2
 fi
 top=$(cd "$(dirname "$0")/.." && pwd)
+
+# Every tool the release needs, checked before anything is made: a release
+# without one of its parts (the zip without its manual) would differ from
+# every other build of the commit. Each check is a command that succeeds when
+# the tool is there, and names the Debian package that brings it.
+missing=()
+need() {
+  local package=$1
+  shift
+  "$@" >/dev/null 2>&1 || missing+=("$package")
+}
+have() { command -v "$1"; }
+need cmake have cmake
+need g++ have g++
+need dpkg have dpkg-deb
+need dpkg-dev have dpkg-shlibdeps
+need g++-mingw-w64-x86-64-posix have x86_64-w64-mingw32-g++-posix
+need groff groff -man -Thtml /dev/null
+need zip have zip
+need emscripten have emcmake
+need nodejs have node
+need node-acorn env NODE_PATH="${NODE_PATH:-/usr/share/nodejs}" node -e 'require("acorn")'
+need esbuild have esbuild
+if [ $# -eq 1 ]; then need git have git; fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "missing tools: install the Debian packages ${missing[*]}" >&2
+  exit 1
+fi
 version=$(sed -n 's/^project(trekdump VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
 name=trekdump-$version
 
