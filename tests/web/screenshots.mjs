@@ -41,23 +41,24 @@ const states = {
   },
 };
 
-// Where each picture of the docs starts and how tall it is.
-const docs_views = { opened: ['#overview-band', 760], track: ['#viewer', 900], settings: ['#settings', 820] };
+// Where each picture of the docs starts and ends.
+const docs_views = { opened: ['header', '#tracks-tools'], track: ['#tracks-heading', '#profile-box'],
+  settings: ['#settings', '#settings fieldset'] };
 
 async function docs_pictures() {
   const engine = await launch('chromium');
   try {
     await engine.resize(1280, 900);
     await engine.goto(`file://${page_html}`);
+    await engine.evaluate(() => document.getElementById('language-en').click());
     for (const [state, reach] of Object.entries(states)) {
       await reach(engine);
-      const [selector, height] = docs_views[state];
-      const top = await engine.evaluate((s) => {
-        const box = document.querySelector(s).getBoundingClientRect();
-        return Math.max(0, box.top + window.scrollY - 12);
-      }, selector);
-      await engine.page.screenshot({ path: path.join(out, `page-${state}.png`), captureBeyondViewport: true,
-        clip: { x: 0, y: top, width: 1280, height } });
+      const clip = await engine.evaluate((from, to) => {
+        const top = document.querySelector(from).getBoundingClientRect().top + window.scrollY - 12;
+        const bottom = document.querySelector(to).getBoundingClientRect().bottom + window.scrollY + 12;
+        return { x: 0, y: Math.max(0, top), width: 1280, height: bottom - Math.max(0, top) };
+      }, ...docs_views[state]);
+      await engine.page.screenshot({ path: path.join(out, `page-${state}.png`), captureBeyondViewport: true, clip });
     }
   } finally {
     await engine.close();

@@ -112,7 +112,7 @@ export const de = {
   fields: {
     'set-system-unit': ['Maßeinheiten', 'Metrische oder imperiale Einheiten in der Anzeige des Loggers.'],
     'set-device-zone': ['Zeitzone', 'Stunden gegenüber UTC der Zeiten, die der Logger zeigt: 2, -5 oder 5:30.'],
-    'set-password': ['Passwort', 'Wird am Logger abgefragt, bevor seine Daten gelesen werden; leer für keins.'],
+    'set-password': ['Passwort', 'Das Passwort des Loggers; leer für keins.'],
     'set-contrast': ['Kontrast', 'Kontrast der Anzeige: höher ist dunkler.'],
     'set-backlight-time': ['Hintergrundbeleuchtung', 'Wie lange die Anzeige nach einem Tastendruck leuchtet.'],
     'set-shake-mode': ['Shake-Modus', 'An: der Logger wacht auf, wenn er bewegt wird.'],

@@ -106,7 +106,7 @@ export const en = {
   fields: {
     'set-system-unit': ['Units', 'Metric or imperial units on the logger\'s display.'],
     'set-device-zone': ['Time zone', 'Hours from UTC of the times the logger shows: 2, -5 or 5:30.'],
-    'set-password': ['Password', 'Asked for on the logger before its data can be read; empty for none.'],
+    'set-password': ['Password', 'The logger\'s password; empty for none.'],
     'set-contrast': ['Contrast', 'Contrast of the display: higher is darker.'],
     'set-backlight-time': ['Backlight', 'How long the display stays lit after a key is pressed.'],
     'set-shake-mode': ['Shake mode', 'On: the logger wakes up when it is moved.'],
