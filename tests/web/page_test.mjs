@@ -671,7 +671,8 @@ async function test_engine(engine, url) {
         native(['--', name], { [name]: image('short') }).stderr.toString().replace(name, () => shown));
       await open(name, sample);
       await save({ 'set-contrast': '210' });
-      assert.equal(await text('#changes-intro'), `These lines of the listing of ${shown} change (before → after):`);
+      assert.equal(await text('#changes-intro'), `These lines of the listing of ${shown} change (before → after; ` +
+        'the listing is the device\'s own, in German):');
     });
   }
 

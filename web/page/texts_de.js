@@ -54,7 +54,7 @@ export const de = {
     'NVPIPE.DAT).',
   failed: (what) => `Etwas ist schiefgegangen: ${what}`,
   changes_intro: (name) => `Diese Zeilen der Auflistung von ${name} ändern sich (vorher → ` +
-    'nachher; die Auflistung ist die des Geräts):',
+    'nachher; die Auflistung ist die des Geräts selbst):',
   no_changes: (name) => `Keine Zeile der Auflistung von ${name} ändert sich; das Werkzeug ` +
     'schreibt den Konfigurationsblock trotzdem neu, wie immer.',
   backup_first: 'Laden Sie zuerst die Sicherungskopie herunter; dann können die Änderungen ' +

@@ -51,7 +51,8 @@ export const en = {
   gpx_too_large: (name, mb) => `The GPX document of ${name} would be ${mb} MB, more than ` +
     'this page can keep: use the command-line tool (trekdump --read=tracks.gpx NVPIPE.DAT).',
   failed: (what) => `Something went wrong: ${what}`,
-  changes_intro: (name) => `These lines of the listing of ${name} change (before → after):`,
+  changes_intro: (name) => `These lines of the listing of ${name} change (before → after; the ` +
+    'listing is the device\'s own, in German):',
   no_changes: (name) => `No line of the listing of ${name} changes; the tool still ` +
     'rewrites the configuration block as it always does.',
   backup_first: 'Download the backup first; then the changes can be written.',
