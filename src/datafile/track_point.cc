@@ -90,6 +90,25 @@ int read_point(std::FILE* file, track_point* point)
     return 0;
 }
 
+std::size_t log_points(const unsigned char* file, std::size_t size)
+{
+    if (size < static_cast<std::size_t>(layout::log_start))
+        return 0;
+    std::size_t records = (size - layout::log_start) / layout::record_size;
+    const unsigned char* record = file + layout::log_start;
+    std::size_t count = 0;
+    while (count < records && record[layout::rec_flags.offset] != layout::end_marker) {
+        ++count;
+        record += layout::record_size;
+    }
+    return count;
+}
+
+track_point log_point(const unsigned char* file, std::size_t index)
+{
+    return decode_record(file + layout::log_start + index * layout::record_size);
+}
+
 // The same points as read_point one after the other from byte 4096, but read
 // in large blocks into a list reserved from the file's size.
 int read_track(std::FILE* file, std::vector<track_point>& points)

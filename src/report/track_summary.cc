@@ -78,36 +78,98 @@ std::string time_text(std::uint32_t packed)
     return text;
 }
 
+// Of level (whose tracks start at from), each track's first and last pair
+// and every pair that leaves the cell of the last one kept.
+path_level thinned(const std::vector<float>& xy, const std::vector<std::uint32_t>& from,
+                   double cell)
+{
+    path_level next{.cell = cell, .xy = {}, .from = {}};
+    auto cell_of = [cell](float v) { return std::floor(v / cell); };
+    for (std::size_t t = 0; t + 1 < from.size(); ++t) {
+        next.from.push_back(static_cast<std::uint32_t>(next.xy.size() / 2));
+        double kept_x = 0, kept_y = 0;
+        for (std::uint32_t k = from[t]; k < from[t + 1]; ++k) {
+            float x = xy[2 * k], y = xy[2 * k + 1];
+            bool ends = k == from[t] || k + 1 == from[t + 1];
+            if (!ends && cell_of(x) == kept_x && cell_of(y) == kept_y)
+                continue;
+            next.xy.push_back(x);
+            next.xy.push_back(y);
+            kept_x = cell_of(x);
+            kept_y = cell_of(y);
+        }
+    }
+    next.from.push_back(static_cast<std::uint32_t>(next.xy.size() / 2));
+    return next;
+}
+
 }  // namespace
+
+void log_summary_builder::add(const track_point& p)
+{
+    if (s_.tracks.empty() || (p.flags & layout::flag_track_start)) {
+        if (!s_.tracks.empty())
+            s_.tracks.back().stats = stats_.stats();
+        stats_ = {};
+        s_.tracks.push_back({.first = s_.points, .start = p.timestamp, .push_from = pushes_});
+    }
+    track_entry& t = s_.tracks.back();
+    stats_.add(p);
+    widen(t, p);
+    ++t.count;
+    t.end = p.timestamp;
+    if (p.flags & layout::flag_push_point) {
+        ++pushes_;
+        s_.push_xy.push_back(static_cast<float>(p.longitude / 1e7));
+        s_.push_xy.push_back(static_cast<float>(p.latitude / 1e7));
+    }
+    t.push_to = pushes_;
+    gpx_.add(p);
+    add_to_path(s_, s_.points++, p, limit_);
+}
+
+log_summary log_summary_builder::finish()
+{
+    if (!s_.tracks.empty())
+        s_.tracks.back().stats = stats_.stats();
+    // A track's pairs in the path: those of its points whose index is a
+    // multiple of the stride.
+    auto first_pair = [&](std::uint64_t point) {
+        return static_cast<std::uint32_t>((point + s_.stride - 1) / s_.stride);
+    };
+    s_.path_from.clear();
+    for (const track_entry& t : s_.tracks)
+        s_.path_from.push_back(first_pair(t.first));
+    s_.path_from.push_back(first_pair(s_.points));
+    s_.coarser = coarser_levels(s_.path, s_.path_from);
+    s_.gpx_bytes = gpx_.size();
+    return std::move(s_);
+}
 
 log_summary summarize_log(const std::vector<track_point>& points, std::uint32_t path_limit)
 {
-    log_summary s;
-    std::uint32_t pushes = 0;
-    track_stats_builder stats;
-    for (const track_point& p : points) {
-        if (s.tracks.empty() || (p.flags & layout::flag_track_start)) {
-            if (!s.tracks.empty())
-                s.tracks.back().stats = stats.stats();
-            stats = {};
-            s.tracks.push_back({.first = s.points, .start = p.timestamp, .push_from = pushes});
+    log_summary_builder builder(path_limit);
+    for (const track_point& p : points)
+        builder.add(p);
+    return builder.finish();
+}
+
+std::vector<path_level> coarser_levels(const std::vector<float>& path,
+                                       const std::vector<std::uint32_t>& from)
+{
+    std::vector<path_level> levels;
+    path_level last;
+    const path_level* before = nullptr;  // the path itself at first
+    std::size_t kept = path.size();
+    for (double cell = finest_cell; cell <= coarsest_cell; cell *= 2) {
+        last = before ? thinned(before->xy, before->from, cell) : thinned(path, from, cell);
+        before = &last;
+        if (!last.xy.empty() && last.xy.size() * 2 <= kept) {
+            kept = last.xy.size();
+            levels.push_back(last);
         }
-        track_entry& t = s.tracks.back();
-        stats.add(p);
-        widen(t, p);
-        ++t.count;
-        t.end = p.timestamp;
-        if (p.flags & layout::flag_push_point) {
-            ++pushes;
-            s.push_xy.push_back(static_cast<float>(p.longitude / 1e7));
-            s.push_xy.push_back(static_cast<float>(p.latitude / 1e7));
-        }
-        t.push_to = pushes;
-        add_to_path(s, s.points++, p, path_limit);
     }
-    if (!s.tracks.empty())
-        s.tracks.back().stats = stats.stats();
-    return s;
+    return levels;
 }
 
 std::int64_t seconds_between(std::uint32_t start, std::uint32_t end)
@@ -156,5 +218,11 @@ std::string summary_json(const log_summary& s)
                ",\"min_ele_m\":" + std::to_string(f.min_ele_m) +
                ",\"max_ele_m\":" + std::to_string(f.max_ele_m) + "}";
     }
-    return out + "]}\n";
+    out += "],\"cells\":[";
+    for (std::size_t i = 0; i < s.coarser.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += json_number(s.coarser[i].cell);
+    }
+    return out + "],\"gpx_bytes\":" + std::to_string(s.gpx_bytes) + "}\n";
 }

@@ -67,6 +67,12 @@ TEST(TrackLog, EndsAtTheEndMarkerOrACutShortRecord)
         EXPECT_EQ(read_track(file, points), 0) << c.name;
         EXPECT_EQ(points.size(), c.points) << c.name;
         EXPECT_TRUE(same_points(points, one_by_one(file))) << c.name;
+        // The same log read where it lies in memory.
+        const std::vector<unsigned char>& bytes = c.data.bytes();
+        std::vector<track_point> in_memory;
+        for (std::size_t i = 0; i < log_points(bytes.data(), bytes.size()); ++i)
+            in_memory.push_back(log_point(bytes.data(), i));
+        EXPECT_TRUE(same_points(points, in_memory)) << c.name;
         std::fclose(file);
     }
 }

@@ -1,10 +1,10 @@
 // Opening a data file: chosen, dropped, or the one written last; with edits
 // not yet saved, the owner's question first.
-import { Said } from './constants.js';
+import { Said, open_part } from './constants.js';
 import { cp850 } from './cp850.js';
 import { $ } from './dom.js';
 import { build_form, learn_settings } from './settings_form.js';
-import { Stale, begin_opening, learn_opened, opened, queue_opening } from './state.js';
+import { Stale, begin_opening, check_current, learn_opened, opened, queue_opening } from './state.js';
 import { in_words, set_busy, show_message, tool_message } from './status.js';
 import { shown_name, texts } from './texts.js';
 import { Superseded, tool } from './tool.js';
@@ -60,12 +60,7 @@ export async function open_file(file, handle = null) {
   try {
     let r;
     try {
-      // Read here and handed over: WebKit's workers cannot read a File
-      // made on the page. The worker keeps these bytes: every file saved
-      // is made from them, and the file is compared with them first.
-      const bytes = await file.arrayBuffer();
-      learn_opened(generation, { size: bytes.byteLength });
-      r = await tool.call({ op: 'open', bytes }, [bytes]);
+      r = await hand_over(file, generation);
     } catch (e) {
       if (e instanceof Superseded)
         throw new Stale();
@@ -94,6 +89,21 @@ export async function open_file(file, handle = null) {
     if (generation === opened.generation)
       set_busy(false);
   }
+}
+
+// The file read here, part by part, and each part handed over to the
+// engine, which keeps the one copy of it: every file saved is made from
+// it, and the file is compared with it first. (WebKit's workers cannot read
+// a File made on the page.) Then the engine's opening of it.
+async function hand_over(file, generation) {
+  learn_opened(generation, { size: file.size });
+  await tool.call({ op: 'receive', size: file.size });
+  for (let at = 0; at < file.size; at += open_part) {
+    const bytes = await file.slice(at, at + open_part).arrayBuffer();
+    check_current(generation);
+    await tool.call({ op: 'part', at, bytes }, [bytes]);
+  }
+  return tool.call({ op: 'open' });
 }
 
 // Why an opened file does not look like a data file: the block's values
