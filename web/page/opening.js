@@ -5,7 +5,8 @@ import { cp850 } from './cp850.js';
 import { $ } from './dom.js';
 import { build_form, learn_settings } from './settings_form.js';
 import { Stale, begin_opening, check_current, learn_opened, opened, queue_opening } from './state.js';
-import { in_words, set_busy, show_message, tool_message } from './status.js';
+import { after_paint, in_words, meter_shown, set_busy, show_message, show_progress,
+  tool_message } from './status.js';
 import { shown_name, texts } from './texts.js';
 import { Superseded, tool } from './tool.js';
 import { show_tracks } from './tracks_table.js';
@@ -73,6 +74,12 @@ export async function open_file(file, handle = null) {
     show_message([tool_message(r.stderr), opened.suspect].filter(Boolean).join('\n'));
     if (r.status !== 0)
       return;
+    // A long opening shows the step that makes the page usable, and the page
+    // says it is busy until it has been painted.
+    show_progress('showing', [0, 1]);
+    if (meter_shown())
+      await after_paint();
+    check_current(generation);
     learn_opened(generation, { scan: r.scan, listing: cp850(r.stdout) });
     $('listing').textContent = opened.listing;
     learn_view(r.settings);
@@ -81,6 +88,7 @@ export async function open_file(file, handle = null) {
     show_tracks(r.scan);
     learn_settings(r.settings);
     build_form();
+    await after_paint();
   } catch (e) {
     if (e instanceof Stale || e instanceof Superseded)
       return;

@@ -20,12 +20,60 @@ export function set_busy(busy, key) {
   for (const part of busy_parts)
     part(busy);
   show_progress(busy ? key : null);
+  clearTimeout(meter.timer);
+  meter.shown = false;
+  $('progress-meter').hidden = true;
+  if (busy)
+    meter.timer = setTimeout(show_meter, meter_after_ms);
 }
 
+// The line that says what the page is doing; the live region hears of a
+// new step only, not of every percent.
 export function show_progress(key, values = []) {
-  const text = key && texts.progress[key];
-  $('progress').textContent = text ? text(opened.name, ...values) : '';
+  const text = key && (texts.progress[key] ?? texts.progress_steps[key]);
+  const line = text ? text(opened.name, ...values) : '';
+  if ($('progress').textContent !== line)
+    $('progress').textContent = line;
+  set_meter(key, values);
 }
+
+// Work that lasts longer than this shows how far it is on a bar.
+const meter_after_ms = 500;
+// The parts of opening a file, as shares of the whole: reading it into the
+// engine, the engine's summary of its log, the page showing it. What they
+// count is the engine's own: the bytes it has received, the points it has
+// summarized.
+const opening_shares = { reading: [0, 0.25], summary: [0.25, 0.95], showing: [0.95, 1] };
+const meter = { timer: 0, shown: false, fraction: null };
+
+function set_meter(key, [done, total] = []) {
+  const share = opening_shares[key];
+  meter.fraction = share ? share[0] + (share[1] - share[0]) * (total ? done / total : 0) : null;
+  if (meter.shown)
+    show_meter();
+}
+
+function show_meter() {
+  meter.shown = true;
+  const box = $('progress-meter');
+  box.hidden = meter.fraction === null;
+  if (box.hidden)
+    return;
+  const percent = Math.floor(100 * meter.fraction);
+  $('progress-bar').value = percent;
+  $('progress-percent').textContent = texts.percent(percent);
+}
+
+// Whether the bar is shown: the work has lasted longer than half a second.
+export const meter_shown = () => meter.shown && !$('progress-meter').hidden;
+
+// Resolves once the page as it stands now has been painted (at once where
+// the page is not shown, and so not painted).
+export const after_paint = () => new Promise((done) => {
+  if (document.visibilityState === 'hidden')
+    return done();
+  requestAnimationFrame(() => setTimeout(done, 0));
+});
 
 // The engine's progress shows while the page is busy.
 export function start_status() {

@@ -202,3 +202,12 @@ Object.assign(texts, {
   units_metric: 'km, m, km/h',
   units_imperial: 'mi, ft, mph',
 });
+
+// How far a long opening is: its steps after the reading, and the bar's figure.
+Object.assign(texts, {
+  progress_steps: {
+    summary: (name) => `Opening ${name}: summing up its tracks…`,
+    showing: (name) => `Opening ${name}: showing its tracks…`,
+  },
+  percent: (n) => `${n}%`,
+});
