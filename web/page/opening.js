@@ -85,9 +85,11 @@ export async function open_file(file, handle = null) {
     learn_view(r.settings);
     $('analysis').hidden = true;
     $('opened').hidden = false;
-    show_tracks(r.scan);
+    // The form first: the page's full length (and the scroll bar it may
+    // bring) is there before the drawing takes its size.
     learn_settings(r.settings);
     build_form();
+    show_tracks(r.scan);
     await after_paint();
   } catch (e) {
     if (e instanceof Stale || e instanceof Superseded)
