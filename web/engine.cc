@@ -1,8 +1,9 @@
 // What the page learns from the engine about the opened data file, which
 // the engine holds in its own memory from the page's reading on and reads
 // where it lies: the page copies the file into the room trekdump_receive
-// gives; trekdump_summarize gathers the log's summary in steps, so that the
-// page can say how far it is, and trekdump_summary hands over its parts.
+// gives, part by part; trekdump_summarize gathers the log's summary in
+// steps as the parts come in, so that the page can say how far it is, and
+// trekdump_summary hands over its parts.
 // The settings (trekdump_settings), the document of one track
 // (trekdump_track_gpx), its profile (trekdump_profile) and the push log
 // points' times (trekdump_push_times) are written to out_path for the page
@@ -74,9 +75,10 @@ int write_text(const char* out_path, const std::string& text)
 }
 
 // The summary's parts where the page finds them: the JSON text, the push log
-// points' positions, then each level of the drawing's path (the path itself
-// first) as its pairs and its tracks' first pairs; each as where it lies and
-// how many bytes, floats or numbers it holds.
+// points' positions, the tracks' extents, then the number of levels of the
+// drawing's path and each (the path itself first) as its pairs and its
+// tracks' first pairs; each as where it lies and how many bytes, floats or
+// numbers it holds.
 void gather_parts()
 {
     const log_summary& s = opened.summary;
@@ -86,6 +88,7 @@ void gather_parts()
     };
     part(opened.json.data(), opened.json.size());
     part(s.push_xy.data(), s.push_xy.size());
+    part(s.extents.data(), s.extents.size());
     opened.parts.push_back(static_cast<std::uint32_t>(1 + s.coarser.size()));
     part(s.path.data(), s.path.size());
     part(s.path_from.data(), s.path_from.size());
@@ -107,23 +110,21 @@ extern "C" unsigned char* trekdump_receive(std::uint32_t size)
     return opened.bytes.get();
 }
 
-// The points of the received file's log.
-extern "C" std::uint32_t trekdump_log_points()
+// Adds up to count more points to the summary, of those in the first
+// received bytes of the file (all of it, once every part has come): the
+// points summarized so far. The points there are known from then on.
+extern "C" std::uint32_t trekdump_summarize(std::uint32_t received, std::uint32_t count)
 {
-    opened.points = log_points(opened.bytes.get(), opened.size);
-    return static_cast<std::uint32_t>(opened.points);
-}
-
-// Adds up to count more points to the summary: the points summarized so far.
-extern "C" std::uint32_t trekdump_summarize(std::uint32_t count)
-{
-    std::size_t end = std::min(opened.points, opened.summarized + count);
+    std::size_t there = log_points(opened.bytes.get(), std::min<std::size_t>(received, opened.size),
+                                   opened.summarized);
+    std::size_t end = std::min(there, opened.summarized + count);
     for (; opened.summarized < end; ++opened.summarized)
         opened.builder.add(log_point(opened.bytes.get(), opened.summarized));
+    opened.points = there;
     return static_cast<std::uint32_t>(opened.summarized);
 }
 
-// Once every point is summarized: the table of the summary's parts
+// Once every point of the whole file is summarized: the table of the summary's parts
 // (gather_parts), kept until the next file is received.
 extern "C" const std::uint32_t* trekdump_summary()
 {

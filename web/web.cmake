@@ -37,7 +37,7 @@ target_link_options(trekdump_web PRIVATE
   -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker
   -sTOTAL_STACK=1MB -sINITIAL_MEMORY=2MB
   -sEXPORTED_RUNTIME_METHODS=callMain,ccall,FS
-  -sEXPORTED_FUNCTIONS=_main,_trekdump_receive,_trekdump_log_points,_trekdump_summarize,_trekdump_summary,_trekdump_settings,_trekdump_track_gpx,_trekdump_profile,_trekdump_push_times -sMINIFY_HTML=0
+  -sEXPORTED_FUNCTIONS=_main,_trekdump_receive,_trekdump_summarize,_trekdump_summary,_trekdump_settings,_trekdump_track_gpx,_trekdump_profile,_trekdump_push_times -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${page_script})
 

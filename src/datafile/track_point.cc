@@ -1,5 +1,6 @@
 // The log reader: 16-byte records from byte 4096 up to the end marker or a
 // record cut short by the end of the file.
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -90,13 +91,13 @@ int read_point(std::FILE* file, track_point* point)
     return 0;
 }
 
-std::size_t log_points(const unsigned char* file, std::size_t size)
+std::size_t log_points(const unsigned char* file, std::size_t size, std::size_t from)
 {
     if (size < static_cast<std::size_t>(layout::log_start))
         return 0;
     std::size_t records = (size - layout::log_start) / layout::record_size;
-    const unsigned char* record = file + layout::log_start;
-    std::size_t count = 0;
+    std::size_t count = std::min(from, records);
+    const unsigned char* record = file + layout::log_start + count * layout::record_size;
     while (count < records && record[layout::rec_flags.offset] != layout::end_marker) {
         ++count;
         record += layout::record_size;

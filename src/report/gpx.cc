@@ -343,15 +343,11 @@ void print_part(std::FILE* out, const std::vector<track_point>& points, std::siz
 
 namespace {
 
-// The characters of a number without leading zeros ("%u").
+// The characters of a number without leading zeros ("%u") below 100,000:
+// an altitude's.
 std::uint64_t digits(std::uint64_t value)
 {
-    std::uint64_t count = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++count;
-    }
-    return count;
+    return 1 + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000);
 }
 
 // The characters of the numbers 1 to n together.
@@ -363,12 +359,14 @@ std::uint64_t digits_up_to(std::uint64_t n)
     return count;
 }
 
-// As put_degrees writes it: sign, whole degrees, point, seven decimals.
+// As put_degrees writes it: sign, whole degrees (one to three digits: the
+// stored value is a 32-bit number), point, seven decimals.
 std::uint64_t degrees_size(std::int32_t stored)
 {
     std::uint64_t magnitude = stored < 0 ? 0u - static_cast<std::uint64_t>(stored)
                                          : static_cast<std::uint64_t>(stored);
-    return (stored < 0) + digits(magnitude / units_per_degree) + 8;
+    return (stored < 0) + 1 + (magnitude >= 10ull * units_per_degree) +
+           (magnitude >= 100ull * units_per_degree) + 8;
 }
 
 constexpr std::uint64_t text_size(std::size_t with_nul) { return with_nul - 1; }

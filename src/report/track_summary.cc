@@ -1,6 +1,8 @@
 // The tracks, their distances and the drawing's path, in one pass.
 #include "report/track_summary.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 
@@ -63,12 +65,6 @@ std::int64_t days(std::int64_t year, std::int64_t month, std::int64_t day)
     return era * 146097 + day_of_era - 719468 + day - 1;
 }
 
-std::int64_t seconds_of(std::uint32_t packed)
-{
-    point_time t = decode_time(packed);
-    return days(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
-}
-
 std::string time_text(std::uint32_t packed)
 {
     point_time t = decode_time(packed);
@@ -78,28 +74,54 @@ std::string time_text(std::uint32_t packed)
     return text;
 }
 
-// Of level (whose tracks start at from), each track's first and last pair
-// and every pair that leaves the cell of the last one kept.
-path_level thinned(const std::vector<float>& xy, const std::vector<std::uint32_t>& from,
-                   double cell)
+// Track t's extent (see log_summary::extents).
+void add_extent(log_summary& s, std::size_t t)
 {
-    path_level next{.cell = cell, .xy = {}, .from = {}};
-    auto cell_of = [cell](float v) { return std::floor(v / cell); };
-    for (std::size_t t = 0; t + 1 < from.size(); ++t) {
-        next.from.push_back(static_cast<std::uint32_t>(next.xy.size() / 2));
-        double kept_x = 0, kept_y = 0;
-        for (std::uint32_t k = from[t]; k < from[t + 1]; ++k) {
-            float x = xy[2 * k], y = xy[2 * k + 1];
-            bool ends = k == from[t] || k + 1 == from[t + 1];
-            if (!ends && cell_of(x) == kept_x && cell_of(y) == kept_y)
+    float west = INFINITY, east = -INFINITY, south = INFINITY, north = -INFINITY;
+    for (std::uint32_t k = s.path_from[t]; k < s.path_from[t + 1]; ++k) {
+        west = std::min(west, s.path[2 * k]);
+        east = std::max(east, s.path[2 * k]);
+        south = std::min(south, s.path[2 * k + 1]);
+        north = std::max(north, s.path[2 * k + 1]);
+    }
+    const track_entry& e = s.tracks[t];
+    if (s.path_from[t] == s.path_from[t + 1]) {
+        west = static_cast<float>(e.min_lon / 1e7);
+        east = static_cast<float>(e.max_lon / 1e7);
+        south = static_cast<float>(e.min_lat / 1e7);
+        north = static_cast<float>(e.max_lat / 1e7);
+    }
+    s.extents.insert(s.extents.end(), {west, east, south, north});
+}
+
+// The pairs of a level as indices into the path, with each track's first.
+struct kept_pairs {
+    std::vector<std::uint32_t> pairs;
+    std::vector<std::uint32_t> from;
+};
+
+// Of the level (whose tracks start at from), each track's first and last
+// pair and every pair that leaves the cell of the last one kept; cells are
+// those of the finest level (cell) shifted right by shift.
+kept_pairs thinned(const kept_pairs& level, const std::vector<std::int64_t>& cell, int shift)
+{
+    kept_pairs next;
+    next.pairs.reserve(level.pairs.size() / 2);
+    for (std::size_t t = 0; t + 1 < level.from.size(); ++t) {
+        next.from.push_back(static_cast<std::uint32_t>(next.pairs.size()));
+        std::int64_t kept_x = 0, kept_y = 0;
+        for (std::uint32_t k = level.from[t]; k < level.from[t + 1]; ++k) {
+            std::uint32_t pair = level.pairs[k];
+            std::int64_t x = cell[2 * pair] >> shift, y = cell[2 * pair + 1] >> shift;
+            bool ends = k == level.from[t] || k + 1 == level.from[t + 1];
+            if (!ends && x == kept_x && y == kept_y)
                 continue;
-            next.xy.push_back(x);
-            next.xy.push_back(y);
-            kept_x = cell_of(x);
-            kept_y = cell_of(y);
+            next.pairs.push_back(pair);
+            kept_x = x;
+            kept_y = y;
         }
     }
-    next.from.push_back(static_cast<std::uint32_t>(next.xy.size() / 2));
+    next.from.push_back(static_cast<std::uint32_t>(next.pairs.size()));
     return next;
 }
 
@@ -141,6 +163,8 @@ log_summary log_summary_builder::finish()
     for (const track_entry& t : s_.tracks)
         s_.path_from.push_back(first_pair(t.first));
     s_.path_from.push_back(first_pair(s_.points));
+    for (std::size_t t = 0; t < s_.tracks.size(); ++t)
+        add_extent(s_, t);
     s_.coarser = coarser_levels(s_.path, s_.path_from);
     s_.gpx_bytes = gpx_.size();
     return std::move(s_);
@@ -157,24 +181,55 @@ log_summary summarize_log(const std::vector<track_point>& points, std::uint32_t 
 std::vector<path_level> coarser_levels(const std::vector<float>& path,
                                        const std::vector<std::uint32_t>& from)
 {
-    std::vector<path_level> levels;
-    path_level last;
-    const path_level* before = nullptr;  // the path itself at first
-    std::size_t kept = path.size();
-    for (double cell = finest_cell; cell <= coarsest_cell; cell *= 2) {
-        last = before ? thinned(before->xy, before->from, cell) : thinned(path, from, cell);
-        before = &last;
-        if (!last.xy.empty() && last.xy.size() * 2 <= kept) {
-            kept = last.xy.size();
-            levels.push_back(last);
+    // Each pair's cell of the finest level as whole numbers: a cell twice as
+    // large is the same number shifted right by one.
+    std::vector<std::int64_t> cell(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i)
+        cell[i] = static_cast<std::int64_t>(std::floor(path[i] / finest_cell));
+    // A pair can only leave a level where it shares a cell with the pair
+    // before it: merging[s] counts the pairs that do so from shift s on, so a
+    // level that cannot halve the last one kept need not be thinned at all.
+    std::vector<std::size_t> merging(65);
+    for (std::size_t t = 0; t + 1 < from.size(); ++t)
+        for (std::uint32_t k = from[t] + 1; k < from[t + 1]; ++k) {
+            auto differ = static_cast<std::uint64_t>((cell[2 * k] ^ cell[2 * k - 2]) |
+                                                     (cell[2 * k + 1] ^ cell[2 * k - 1]));
+            ++merging[std::bit_width(differ)];
         }
+    kept_pairs last{.pairs = std::vector<std::uint32_t>(path.size() / 2), .from = from};
+    for (std::uint32_t i = 0; i < last.pairs.size(); ++i)
+        last.pairs[i] = i;
+    std::vector<path_level> levels;
+    std::size_t kept = last.pairs.size(), may_merge = 0;
+    int shift = 0;
+    for (double size = finest_cell; size <= coarsest_cell; size *= 2, ++shift) {
+        may_merge += merging[shift];
+        if (path.size() / 2 - may_merge > kept / 2)
+            continue;
+        last = thinned(last, cell, shift);
+        if (last.pairs.empty() || last.pairs.size() * 2 > kept)
+            continue;
+        kept = last.pairs.size();
+        path_level level{.cell = size, .xy = {}, .from = last.from};
+        level.xy.reserve(2 * kept);
+        for (std::uint32_t pair : last.pairs) {
+            level.xy.push_back(path[2 * pair]);
+            level.xy.push_back(path[2 * pair + 1]);
+        }
+        levels.push_back(std::move(level));
     }
     return levels;
 }
 
+std::int64_t clock_seconds(std::uint32_t packed)
+{
+    point_time t = decode_time(packed);
+    return days(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
 std::int64_t seconds_between(std::uint32_t start, std::uint32_t end)
 {
-    return seconds_of(end) - seconds_of(start);
+    return clock_seconds(end) - clock_seconds(start);
 }
 
 std::string json_number(std::optional<double> v)

@@ -49,6 +49,10 @@ struct log_summary {
     std::vector<float> path;
     std::uint32_t stride = 1;
     std::vector<std::uint32_t> path_from;  // each track's first pair in path, then the end
+    // Each track's west, east, south and north edge as its pairs in the path
+    // have them (so a track across the 180° meridian goes on past it), or as
+    // its bounds where the path holds none of its points.
+    std::vector<float> extents;
     std::vector<path_level> coarser;       // ever coarser, as path_level says
     std::vector<float> push_xy;  // every push log point, (longitude, latitude)
     std::uint64_t gpx_bytes = 0;  // the size of the log's whole GPX document
@@ -79,8 +83,10 @@ std::vector<path_level> coarser_levels(const std::vector<float>& path,
                                        const std::vector<std::uint32_t>& from);
 
 // The seconds from start to end as the page's clock counts them (fields
-// beyond their range carried over, as a calendar date does).
+// beyond their range carried over, as a calendar date does), and the
+// seconds since 1970-01-01 of one packed time on that clock.
 std::int64_t seconds_between(std::uint32_t start, std::uint32_t end);
+std::int64_t clock_seconds(std::uint32_t packed);
 
 // The summary as JSON: {"points", "stride", "first_time", "last_time",
 // "tracks": [{"number", "first", "count", "start", "end", "seconds", "km",

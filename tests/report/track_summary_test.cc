@@ -123,6 +123,12 @@ TEST(TrackSummary, CoarserLevelsOfThePath)
         for (std::size_t t = 0; t < s.tracks.size(); ++t)
             EXPECT_EQ(s.path_from[t], (s.tracks[t].first + s.stride - 1) / s.stride) << c.name;
         EXPECT_EQ(s.path_from.back() * 2, s.path.size()) << c.name;
+        ASSERT_EQ(s.extents.size(), 4 * s.tracks.size()) << c.name;
+        for (std::size_t t = 0; t < s.tracks.size(); ++t)
+            for (std::uint32_t k = s.path_from[t]; k < s.path_from[t + 1]; ++k) {
+                EXPECT_TRUE(s.path[2 * k] >= s.extents[4 * t] && s.path[2 * k] <= s.extents[4 * t + 1]);
+                EXPECT_TRUE(s.path[2 * k + 1] >= s.extents[4 * t + 2] && s.path[2 * k + 1] <= s.extents[4 * t + 3]);
+            }
         EXPECT_EQ(s.coarser.empty(), c.points.empty()) << c.name;
         path_level before{.cell = 0, .xy = s.path, .from = s.path_from};
         for (const path_level& level : s.coarser) {

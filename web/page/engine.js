@@ -79,7 +79,8 @@ async function run_tool(compiled, args, files, sinks = {}, keep_files = true, ow
 }
 
 // A data file of size bytes held in a module instance of its own, for the
-// functions of engine.cc: filled part by part, then summarized in steps.
+// functions of engine.cc: filled part by part, and summarized in steps as
+// the parts come in.
 async function held_file(compiled, size) {
   // The engine's memory is addressed in 32 bits, of which it keeps half.
   if (size >= 2 ** 31)
@@ -90,24 +91,34 @@ async function held_file(compiled, size) {
   const at = module.ccall('trekdump_receive', 'number', ['number'], [size]);
   if (!at)
     throw new Error('out of memory: no room for the file in the engine');
+  let received = 0;
+  let done = 0;
+  // The records the file can hold: how far the summary is counts in them.
+  const records = Math.max(0, Math.floor((size - log_start) / 16));
   return {
     size,
+    received: () => received,
     // The bytes where they lie; valid until the instance's memory grows.
     view: () => module.HEAPU8.subarray(at, at + size),
     part(offset, bytes) {
       module.HEAPU8.set(bytes, at + offset);
+      received = Math.max(received, offset + bytes.length);
     },
-    // The summary of the log, with progress(done, total) after each step.
+    // The summary of the points received so far, with progress(done,
+    // records) after each step.
     async summarize(progress) {
-      const total = module.ccall('trekdump_log_points', 'number', [], []) >>> 0;
-      for (let done = 0; done < total;) {
-        done = module.ccall('trekdump_summarize', 'number', ['number'], [summary_step]) >>> 0;
-        progress(done, total);
+      for (;;) {
+        const before = done;
+        done = module.ccall('trekdump_summarize', 'number', ['number', 'number'], [received, summary_step]) >>> 0;
+        progress(done, records);
+        if (done - before < summary_step)
+          return;
         // (On the page itself, without a worker, the page paints meanwhile.)
         await new Promise((next) => setTimeout(next, 0));
       }
-      return read_summary(module, module.ccall('trekdump_summary', 'number', [], []));
     },
+    // The summary once the whole file has been summarized.
+    summary: () => read_summary(module, module.ccall('trekdump_summary', 'number', [], [])),
     // One of the functions of engine.cc with the numbers after its output
     // path: what it wrote, through keep (by default all of it).
     call(name, numbers = [], keep = null) {
@@ -157,14 +168,16 @@ export function make_engine(wasm_bytes, progress) {
     return same_bytes(part.subarray(head), expected.subarray(head));
   }
 
-  // What opening the file learns: the listing (the tool's run, which also
-  // says whether the file is a data file at all), the summary of its log,
-  // the settings and the block's values outside the known sets.
+  // What opening the file learns, once all its parts are there: the summary
+  // of its log (the parts received before are summarized already), the
+  // listing (the tool's run, which also says whether the file is a data file
+  // at all), the settings and the block's values outside the known sets.
   async function open() {
+    await opened.summarize((done, total) => progress('summary', done, total));
     const r = await run_on_opened(['--conf', data_name]);
     if (r.status !== 0)
       return { ...r, scan: null };
-    const scan = await opened.summarize((done, total) => progress('summary', done, total));
+    const scan = opened.summary();
     const settings = JSON.parse(cp850(opened.call('trekdump_settings')));
     const check = await run(['--analyze', data_name], resolve_files({ [data_name]: 'block' }));
     return { ...r, scan, settings, unknown_values: check.stdout };
@@ -180,10 +193,13 @@ export function make_engine(wasm_bytes, progress) {
         opened = await held_file(compiled, message.size);
         progress('reading', 0, message.size);
         return true;
-      case 'part':
+      case 'part': {
         opened.part(message.at, new Uint8Array(message.bytes));
-        progress('reading', message.at + message.bytes.byteLength, opened.size);
+        const reading = (done, total) => progress('reading', opened.received(), opened.size, done, total);
+        reading(0, 1);
+        await opened.summarize(reading);
         return true;
+      }
       case 'open':
         return open();
       case 'gpx': {
@@ -199,7 +215,8 @@ export function make_engine(wasm_bytes, progress) {
         const bytes = new Uint8Array(message.bytes);
         const file = await held_file(compiled, bytes.length);
         file.part(0, bytes);
-        const scan = await file.summarize(() => {});
+        await file.summarize(() => {});
+        const scan = file.summary();
         return scan.tracks.map((t) => Object.fromEntries(track_fields.map((k) => [k, t[k]])));
       }
       case 'compare':
@@ -242,13 +259,14 @@ function read_summary(module, table) {
     return new Type(module.HEAPU8.slice(at, at + Type.BYTES_PER_ELEMENT * count).buffer);
   };
   const wpt_xy = copy(Float32Array);
+  const extents = copy(Float32Array);
   const levels = [];
   for (let l = 0, count = next(); l < count; ++l)
     levels.push({ cell: l ? summary.cells[l - 1] : 0, xy: copy(Float32Array), from: copy(Uint32Array) });
   for (const t of summary.tracks)
     t.pushes = t.push_to - t.push_from;
   return { ...summary, size: summary.gpx_bytes, pushes: wpt_xy.length / 2, drawing: levels[0].xy,
-    levels, wpt_xy };
+    levels, wpt_xy, extents };
 }
 
 // The buffers of the typed arrays in a result, for a message that hands

@@ -10,35 +10,23 @@ export const palette = ['#1f6fb4', '#d1495b', '#2a9d5c', '#8e5cb5', '#e08a1e', '
 export const pairs_of = (level, i) => [level.from[i], level.from[i + 1]];
 
 // The log's projection (k: longitudes shrunk by the cosine of the middle
-// latitude), each track's extent in projected degrees from its path (a track
-// across the 180° meridian goes on past it there, or from its bounds where
-// the path holds none of its points), all of them together, each track's
-// colour and the track of each push log point.
+// latitude of its path), each track's extent in projected degrees (from the
+// engine's, whose longitudes go on past the 180° meridian as the path does),
+// all of them together, each track's colour and the track of each push log
+// point.
 export function measure(scan) {
-  const xy = scan.drawing;
+  const edges = scan.extents;
+  const has_path = (i) => scan.levels[0].from[i + 1] > scan.levels[0].from[i];
   let low = Infinity, high = -Infinity;
-  for (let i = 1; i < xy.length; i += 2) {
-    low = Math.min(low, xy[i]);
-    high = Math.max(high, xy[i]);
-  }
-  const k = xy.length ? Math.max(0.05, Math.cos((low + high) / 2 * Math.PI / 180)) : 1;
-  const extents = scan.tracks.map((t, i) => {
-    const [from, to] = pairs_of(scan.levels[0], i);
-    const e = { x0: Infinity, x1: -Infinity, y0: Infinity, y1: -Infinity };
-    const widen = (x, y) => {
-      e.x0 = Math.min(e.x0, x * k);
-      e.x1 = Math.max(e.x1, x * k);
-      e.y0 = Math.min(e.y0, y);
-      e.y1 = Math.max(e.y1, y);
-    };
-    for (let p = from; p < to; ++p)
-      widen(xy[2 * p], xy[2 * p + 1]);
-    if (from >= to) {
-      widen(t.bounds[1] / 1e7, t.bounds[0] / 1e7);
-      widen(t.bounds[3] / 1e7, t.bounds[2] / 1e7);
+  scan.tracks.forEach((t, i) => {
+    if (has_path(i)) {
+      low = Math.min(low, edges[4 * i + 2]);
+      high = Math.max(high, edges[4 * i + 3]);
     }
-    return e;
   });
+  const k = scan.drawing.length ? Math.max(0.05, Math.cos((low + high) / 2 * Math.PI / 180)) : 1;
+  const extents = scan.tracks.map((t, i) => ({ x0: edges[4 * i] * k, x1: edges[4 * i + 1] * k,
+    y0: edges[4 * i + 2], y1: edges[4 * i + 3] }));
   const all = extents.reduce((a, e) => ({ x0: Math.min(a.x0, e.x0), x1: Math.max(a.x1, e.x1),
     y0: Math.min(a.y0, e.y0), y1: Math.max(a.y1, e.y1) }), { x0: Infinity, x1: -Infinity, y0: Infinity, y1: -Infinity });
   const push_track = new Uint32Array(scan.pushes);
@@ -65,15 +53,23 @@ function choose_colours(extents) {
   return colours;
 }
 
+// The most steps of the path one view draws: a view of much of a full
+// device, where tracks cross one another on every pixel, takes a coarser
+// level than its pixels would ask for.
+const step_budget = 20000;
+
 // The level of the path for a view of pixel degrees (of latitude) to a CSS
-// pixel: the coarsest whose cell is no larger than two pixels, so that the
-// steps drawn are a pixel or two long, as narrow as the line is wide.
-export function level_for(scan, pixel) {
-  let chosen = scan.levels[0];
-  for (const level of scan.levels)
-    if (level.cell <= 2 * pixel)
-      chosen = level;
-  return chosen;
+// pixel that shows the tracks shown: the coarsest whose cell is no larger
+// than two pixels, so that the steps drawn are a pixel or two long, as
+// narrow as the line is wide; or a coarser one, the first that holds no more
+// than step_budget steps of them.
+export function level_for(scan, pixel, shown) {
+  const fine = scan.levels.findLastIndex((level) => level.cell <= 2 * pixel);
+  const steps = (level) => shown.reduce((n, i) => n + level.from[i + 1] - level.from[i], 0);
+  let l = Math.max(0, fine);
+  while (l + 1 < scan.levels.length && steps(scan.levels[l]) > step_budget)
+    ++l;
+  return scan.levels[l];
 }
 
 // Strokes track i of the level on g in a view of w by h CSS pixels whose

@@ -7,7 +7,7 @@ import { $ } from './dom.js';
 import { opened } from './state.js';
 import { texts } from './texts.js';
 import { tool } from './tool.js';
-import { mark_end, mark_push, show_legend, show_scale } from './map_marks.js';
+import { mark_end, mark_pushes, show_legend, show_scale } from './map_marks.js';
 import { level_for, measure, pairs_of, palette, stroke_track } from './map_path.js';
 import { kind_unit, show_value, view } from './units.js';
 
@@ -19,7 +19,7 @@ const closest = metres_per_degree / 0.25;
 // The most push log points that get a marker of their own, and the square
 // of pixels in which one of another track's stands for all.
 const marker_limit = 150;
-const push_cell = 6;
+const push_cell = 12;
 
 // What the drawing shows: the log's projection, extents and colours
 // (measure in map_path.js), the view (centre x, y and CSS pixels per
@@ -122,7 +122,7 @@ export function draw() {
   if (chosen >= 0)
     shown.push(chosen);
   // The path at the level of detail of the view, each track in one stroke.
-  const level = level_for(scan, 1 / map.view.s);
+  const level = level_for(scan, 1 / map.view.s, shown);
   let steps = 0;
   const stroke = (i, colour, width) => {
     g.beginPath();
@@ -153,8 +153,9 @@ export function draw() {
     mark_end(g, to_screen(...ends.end), 'end', track_colour(i), size);
   }
   const pushes = visible_pushes(scan, chosen);
-  for (const p of pushes.drawn)
-    mark_push(g, p.at, p.track === chosen || chosen < 0 ? 1 : 0.7);
+  const own = (p) => p.track === chosen;
+  mark_pushes(g, pushes.drawn.filter((p) => !own(p)).map((p) => p.at), chosen < 0 ? 1 : 0.7);
+  mark_pushes(g, pushes.drawn.filter(own).map((p) => p.at), 1);
   show_markers(pushes.markers);
   show_place();
   show_scale(metres_per_degree / map.view.s);
@@ -177,11 +178,12 @@ function track_ends(scan, i) {
 }
 
 // The push log points in view: the chosen track's all, of the others one
-// for each square of push_cell pixels (one stands for those on it), drawn
-// under the chosen track's. The chosen track's come first to a marker.
+// for each square of push_cell pixels (one stands for those on it). The
+// chosen track's come first to a marker.
 function visible_pushes(scan, chosen) {
   const wp = scan.wpt_xy;
   const { w, h } = map.size;
+  const { x: vx, y: vy, s } = map.view;
   const own = [];
   const others = [];
   const taken = new Set();
@@ -189,16 +191,17 @@ function visible_pushes(scan, chosen) {
     const track = map.push_track[n];
     const e = map.extents[track];
     const middle = (e.x0 + e.x1) / 2 / map.k;
-    const x = wp[2 * n] + 360 * Math.round((middle - wp[2 * n]) / 360);
-    const at = to_screen(x * map.k, wp[2 * n + 1]);
-    if (at[0] < -8 || at[0] > w + 8 || at[1] < -8 || at[1] > h + 8)
+    const x = w / 2 + ((wp[2 * n] + 360 * Math.round((middle - wp[2 * n]) / 360)) * map.k - vx) * s;
+    const y = h / 2 - (wp[2 * n + 1] - vy) * s;
+    if (x < -8 || x > w + 8 || y < -8 || y > h + 8)
       continue;
-    const cell = `${Math.floor(at[0] / push_cell)} ${Math.floor(at[1] / push_cell)}`;
+    // The square the point stands on, numbered row by row from the view's corner.
+    const cell = Math.floor((y + 8) / push_cell) * 4096 + Math.floor((x + 8) / push_cell);
     if (track === chosen)
-      own.push({ n, track, at });
+      own.push({ n, track, at: [x, y] });
     else if (!taken.has(cell)) {
       taken.add(cell);
-      others.push({ n, track, at });
+      others.push({ n, track, at: [x, y] });
     }
   }
   const inside = (p) => p.at[0] >= 0 && p.at[0] <= w && p.at[1] >= 0 && p.at[1] <= h;

@@ -9,7 +9,7 @@ import { after_paint, in_words, meter_shown, set_busy, show_message, show_progre
   tool_message } from './status.js';
 import { shown_name, texts } from './texts.js';
 import { Superseded, tool } from './tool.js';
-import { show_tracks } from './tracks_table.js';
+import { leave_tracks, show_tracks } from './tracks_table.js';
 import { learn_view } from './units.js';
 
 // Opens the file chosen or dropped, or, while a write is in progress, keeps
@@ -53,6 +53,7 @@ function ask_discard(other) {
 export async function open_file(file, handle = null) {
   const generation = begin_opening(file, handle, shown_name(file.name));
   tool.cancel();
+  leave_tracks();
   $('opened').hidden = true;
   show_message('');
   for (const part of opening_parts)
@@ -76,7 +77,7 @@ export async function open_file(file, handle = null) {
       return;
     // A long opening shows the step that makes the page usable, and the page
     // says it is busy until it has been painted.
-    show_progress('showing', [0, 1]);
+    show_progress('showing');
     if (meter_shown())
       await after_paint();
     check_current(generation);
@@ -104,15 +105,21 @@ export async function open_file(file, handle = null) {
 // The file read here, part by part, and each part handed over to the
 // engine, which keeps the one copy of it: every file saved is made from
 // it, and the file is compared with it first. (WebKit's workers cannot read
-// a File made on the page.) Then the engine's opening of it.
+// a File made on the page.) The next part is read while the engine takes
+// in the one before. Then the engine's opening of it.
 async function hand_over(file, generation) {
   learn_opened(generation, { size: file.size });
   await tool.call({ op: 'receive', size: file.size });
+  let taken = null;
   for (let at = 0; at < file.size; at += open_part) {
     const bytes = await file.slice(at, at + open_part).arrayBuffer();
     check_current(generation);
-    await tool.call({ op: 'part', at, bytes }, [bytes]);
+    await taken;
+    taken = tool.call({ op: 'part', at, bytes }, [bytes]);
+    // (A newer opening may drop this one while its next part is read.)
+    taken.catch(() => {});
   }
+  await taken;
   return tool.call({ op: 'open' });
 }
 

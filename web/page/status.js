@@ -39,16 +39,20 @@ export function show_progress(key, values = []) {
 
 // Work that lasts longer than this shows how far it is on a bar.
 const meter_after_ms = 500;
-// The parts of opening a file, as shares of the whole: reading it into the
-// engine, the engine's summary of its log, the page showing it. What they
-// count is the engine's own: the bytes it has received, the points it has
-// summarized.
-const opening_shares = { reading: [0, 0.25], summary: [0.25, 0.95], showing: [0.95, 1] };
+// How far the opening of a file is, from the engine's own count: the bytes
+// it has received (a quarter of the whole) and the points it has summarized
+// of the records the file can hold (most of the rest), which it does as the
+// bytes come in; then the page showing the log.
+const opening_steps = {
+  reading: (received, size, done, records) => 0.25 * received / size + 0.7 * (records ? done / records : 0),
+  summary: (done, records) => 0.25 + 0.7 * (records ? done / records : 1),
+  showing: () => 0.95,
+};
 const meter = { timer: 0, shown: false, fraction: null };
 
-function set_meter(key, [done, total] = []) {
-  const share = opening_shares[key];
-  meter.fraction = share ? share[0] + (share[1] - share[0]) * (total ? done / total : 0) : null;
+function set_meter(key, values) {
+  const step = opening_steps[key];
+  meter.fraction = step ? Math.min(1, step(...values)) : null;
   if (meter.shown)
     show_meter();
 }

@@ -43,11 +43,18 @@ function show_summary(scan) {
 // The table holds the rows in view and some around them, each of one
 // fixed height, with room above and below them for the others: 6,250
 // tracks cost the page what 30 do. Its one Tab stop is the active row.
-const rows = { scan: null, shown: new Map(), from: 0, to: 0, active: 0, height: 0, head: 0 };
+const rows = { scan: null, shown: new Map(), from: 0, to: 0, active: 0, height: 0, head: 0,
+  laid_out: false };
 // The rows kept beyond each edge of the box, and those a table of few
 // tracks shows all of.
 const overscan = 8;
 const tracks_box = () => $('tracks').parentElement;
+
+// Before another file is opened, while the table is still laid out: the
+// next log is shown from its first track on.
+export function leave_tracks() {
+  tracks_box().scrollTop = 0;
+}
 
 // The log's tracks newly shown: the table's rows from the top, the
 // switches at the device's own zone and units.
@@ -55,9 +62,8 @@ export function show_tracks(scan) {
   map_show_log(scan);
   for (const row of rows.shown.values())
     row.remove();
-  Object.assign(rows, { scan, shown: new Map(), from: 0, to: 0, active: 0 });
+  Object.assign(rows, { scan, shown: new Map(), from: 0, to: 0, active: 0, laid_out: false });
   $('tracks').setAttribute('aria-rowcount', String(scan.tracks.length + 2));
-  tracks_box().scrollTop = 0;
   $('times-device-label').textContent = texts.times_device(zone_label(view.zone));
   $('times-device').checked = true;
   $(view.imperial ? 'units-imperial' : 'units-metric').checked = true;
@@ -85,11 +91,12 @@ function fill_row(row, t) {
   track_columns.forEach((c, k) => { row.cells[k].textContent = show_value(c.kind, t[c.key]); });
 }
 
-// The first and the end of the rows in view, with the overscan around them.
+// The first and the end of the rows in view, with the overscan around them;
+// of a log newly shown, the first rows, before its box has been laid out.
 function rows_in_view() {
   const box = tracks_box();
   const n = rows.scan.tracks.length;
-  if (!rows.height)
+  if (!rows.height || !rows.laid_out)
     return [0, Math.min(n, 4 * overscan)];
   const top = Math.floor(Math.max(0, box.scrollTop - rows.head) / rows.height);
   const seen = Math.ceil(box.clientHeight / rows.height) + 1;
@@ -107,7 +114,7 @@ function show_rows() {
   const had_focus = body.contains(document.activeElement);
   // (Rows taken out before the room above grows would shorten the box's
   // content for a moment, and with it the place it is scrolled to.)
-  const scrolled = tracks_box().scrollTop;
+  const scrolled = rows.laid_out ? tracks_box().scrollTop : 0;
   for (const [i, row] of rows.shown)
     if (i < from || i >= to) {
       row.remove();
@@ -121,11 +128,11 @@ function show_rows() {
   for (let i = Math.max(high, from); i < to; ++i)
     body.append(new_row(i));
   Object.assign(rows, { from, to });
-  measure_rows();
-  const h = rows.height || 30;
+  const h = rows.height || 32;
   $('tracks-above').style.height = `${from * h}px`;
   $('tracks-below').style.height = `${(rows.scan.tracks.length - to) * h}px`;
-  tracks_box().scrollTop = scrolled;
+  if (rows.laid_out)
+    tracks_box().scrollTop = scrolled;
   // The Tab stop: the active row, or the first row in view while it is not.
   const stop = rows.shown.has(rows.active) ? rows.active : Math.min(...rows.shown.keys());
   for (const [i, row] of rows.shown)
@@ -140,8 +147,9 @@ function new_row(i) {
   return row;
 }
 
-// The fixed height of a row (as they stand one under another, the borders
-// between them shared) and that of the headings, once they are shown.
+// The fixed height of a row (as they stand one under another) and that of
+// the headings, once they are shown: measured after the box has been laid
+// out (its scrolling, its size), not at once while it is being filled.
 function measure_rows() {
   const body = $('tracks').tBodies[0].getBoundingClientRect();
   const height = rows.shown.size && body.height / rows.shown.size;
@@ -263,8 +271,13 @@ export function start_tracks_table() {
     room.setAttribute('aria-hidden', 'true');
     box.insertAdjacentElement(where, room);
   }
-  box.addEventListener('scroll', show_rows, { passive: true });
-  new ResizeObserver(show_rows).observe(box);
+  const laid_out = () => {
+    rows.laid_out = true;
+    measure_rows();
+    show_rows();
+  };
+  box.addEventListener('scroll', laid_out, { passive: true });
+  new ResizeObserver(laid_out).observe(box);
   const body = $('tracks').tBodies[0];
   body.addEventListener('click', (e) => {
     const row = e.target.closest('tr[data-index]');
