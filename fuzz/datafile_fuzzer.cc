@@ -294,6 +294,7 @@ void check_log(image& bytes)
               "a point differs from its record");
     }
     check(points.size() == n, "read_track read past the end of the log");
+    check(log_points(bytes.data(), bytes.size()) == n, "the log read in memory ends elsewhere");
     check_tracks(points);
 
     char* text = nullptr;
@@ -313,6 +314,7 @@ void check_log(image& bytes)
     check(doc.ends_with("</gpx>\n"), "the GPX document is not closed");
     check(trkpts == points.size(), "not every point is a track point");
     check(wpts == pushes, "not every push log point is a waypoint");
+    check(summarize_log(points).gpx_bytes == length, "the GPX document's size is counted wrong");
     std::free(text);
 
     memory_file file(bytes);

@@ -1,11 +1,19 @@
-// What the page learns from the engine, each written to out_path for the
-// page to read: the settings (trekdump_settings), the log's tracks and the
-// drawing's path (trekdump_tracks), the document of one track
+// What the page learns from the engine about the opened data file, which
+// the engine holds in its own memory from the page's reading on and reads
+// where it lies: the page copies the file into the room trekdump_receive
+// gives, part by part; trekdump_summarize gathers the log's summary in
+// steps as the parts come in, so that the page can say how far it is, and
+// trekdump_summary hands over its parts.
+// The settings (trekdump_settings), the document of one track
 // (trekdump_track_gpx), its profile (trekdump_profile) and the push log
-// points' times (trekdump_push_times). Each returns 0, or -1 when the data file cannot be
-// read or the output cannot be written.
+// points' times (trekdump_push_times) are written to out_path for the page
+// to read; each returns 0, or -1 when the file holds no such thing or the
+// output cannot be written.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,19 +27,34 @@
 
 namespace {
 
-bool read_log(const char* data_path, std::vector<track_point>& points)
+// The opened data file, its log's length and the summary of its log.
+struct opened_file {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+    std::size_t points = 0;
+    std::size_t summarized = 0;
+    log_summary_builder builder;
+    bool finished = false;
+    log_summary summary;
+    std::string json;
+    std::vector<std::uint32_t> parts;  // see gather_parts
+};
+
+opened_file opened;
+
+bool points_of(std::uint32_t first, std::uint32_t count)
 {
-    std::FILE* data = std::fopen(data_path, "rb");
-    if (!data)
-        return false;
-    int read = read_track(data, points);
-    std::fclose(data);
-    return read == 0;
+    return opened.finished && first <= opened.points && count <= opened.points - first;
 }
 
-bool points_of(const std::vector<track_point>& points, std::uint32_t first, std::uint32_t count)
+// The log's points from first on, count of them.
+std::vector<track_point> points_from(std::uint32_t first, std::uint32_t count)
 {
-    return first <= points.size() && count <= points.size() - first;
+    std::vector<track_point> points;
+    points.reserve(count);
+    for (std::size_t i = first; i < std::size_t{first} + count; ++i)
+        points.push_back(log_point(opened.bytes.get(), i));
+    return points;
 }
 
 bool write_all(std::FILE* out, const void* bytes, std::size_t size)
@@ -51,56 +74,94 @@ int write_text(const char* out_path, const std::string& text)
     return close(out, write_all(out, text.data(), text.size())) ? 0 : -1;
 }
 
+// The summary's parts where the page finds them: the JSON text, the push log
+// points' positions, the tracks' extents, then the number of levels of the
+// drawing's path and each (the path itself first) as its pairs and its
+// tracks' first pairs; each as where it lies and how many bytes, floats or
+// numbers it holds.
+void gather_parts()
+{
+    const log_summary& s = opened.summary;
+    auto part = [](const void* data, std::size_t count) {
+        opened.parts.push_back(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(data)));
+        opened.parts.push_back(static_cast<std::uint32_t>(count));
+    };
+    part(opened.json.data(), opened.json.size());
+    part(s.push_xy.data(), s.push_xy.size());
+    part(s.extents.data(), s.extents.size());
+    opened.parts.push_back(static_cast<std::uint32_t>(1 + s.coarser.size()));
+    part(s.path.data(), s.path.size());
+    part(s.path_from.data(), s.path_from.size());
+    for (const path_level& level : s.coarser) {
+        part(level.xy.data(), level.xy.size());
+        part(level.from.data(), level.from.size());
+    }
+}
+
 }  // namespace
 
-// The settings of the configuration block as settings_json gives them.
-extern "C" int trekdump_settings(const char* data_path, const char* out_path)
+// Room for a data file of size bytes, which the page fills; whatever was
+// opened before is dropped. Null where the memory cannot be had.
+extern "C" unsigned char* trekdump_receive(std::uint32_t size)
 {
-    std::FILE* data = std::fopen(data_path, "rb");
-    if (!data)
-        return -1;
+    opened = opened_file();
+    opened.bytes.reset(new (std::nothrow) unsigned char[size ? size : 1]);
+    opened.size = opened.bytes ? size : 0;
+    return opened.bytes.get();
+}
+
+// Adds up to count more points to the summary, of those in the first
+// received bytes of the file (all of it, once every part has come): the
+// points summarized so far. The points there are known from then on.
+extern "C" std::uint32_t trekdump_summarize(std::uint32_t received, std::uint32_t count)
+{
+    std::size_t there = log_points(opened.bytes.get(), std::min<std::size_t>(received, opened.size),
+                                   opened.summarized);
+    std::size_t end = std::min(there, opened.summarized + count);
+    for (; opened.summarized < end; ++opened.summarized)
+        opened.builder.add(log_point(opened.bytes.get(), opened.summarized));
+    opened.points = there;
+    return static_cast<std::uint32_t>(opened.summarized);
+}
+
+// Once every point of the whole file is summarized: the table of the summary's parts
+// (gather_parts), kept until the next file is received.
+extern "C" const std::uint32_t* trekdump_summary()
+{
+    if (!opened.finished) {
+        opened.summary = opened.builder.finish();
+        opened.json = summary_json(opened.summary);
+        opened.finished = true;
+        gather_parts();
+    }
+    return opened.parts.data();
+}
+
+// The settings of the configuration block as settings_json gives them.
+extern "C" int trekdump_settings(const char* out_path)
+{
     device_conf conf;
-    int read = read_conf(data, &conf);
-    std::fclose(data);
-    if (read != 0)
+    if (opened.size < layout::conf_block_end || decode_conf(opened.bytes.get(), &conf) != 0)
         return -1;
     return write_text(out_path, settings_json(conf));
 }
 
-// Three 32-bit little-endian numbers (the JSON text's bytes, the path's and
-// the push log points' floats), the summary_json text padded with spaces to
-// a multiple of four bytes, then the path and the push log points as 32-bit
-// floats.
-extern "C" int trekdump_tracks(const char* data_path, const char* out_path)
+// The GPX document of the track whose points are first .. first + count - 1,
+// as print_points writes it: "Download this track".
+extern "C" int trekdump_track_gpx(const char* out_path, std::uint32_t first, std::uint32_t count)
 {
-    std::vector<track_point> points;
-    if (!read_log(data_path, points))
+    if (!points_of(first, count))
         return -1;
-    log_summary summary = summarize_log(points);
-    std::string json = summary_json(summary);
-    json.resize((json.size() + 3) / 4 * 4, ' ');
-    std::uint32_t sizes[3] = {static_cast<std::uint32_t>(json.size()),
-                              static_cast<std::uint32_t>(summary.path.size()),
-                              static_cast<std::uint32_t>(summary.push_xy.size())};
-    std::FILE* out = std::fopen(out_path, "wb");
-    bool written = write_all(out, sizes, sizeof sizes) && write_all(out, json.data(), json.size()) &&
-                   write_all(out, summary.path.data(), summary.path.size() * sizeof(float)) &&
-                   write_all(out, summary.push_xy.data(), summary.push_xy.size() * sizeof(float));
-    return close(out, written) ? 0 : -1;
-}
-
-// The GPX document of the log's points from first on, count of them, as
-// print_part writes it: of a track, "Download this track".
-extern "C" int trekdump_track_gpx(const char* data_path, const char* gpx_path,
-                                  std::uint32_t first, std::uint32_t count)
-{
-    std::vector<track_point> points;
-    if (!read_log(data_path, points) || !points_of(points, first, count))
+    const std::vector<track_entry>& tracks = opened.summary.tracks;
+    std::size_t n = 0;
+    while (n < tracks.size() && !(tracks[n].first == first && tracks[n].count == count))
+        ++n;
+    if (n == tracks.size())
         return -1;
-    std::FILE* out = std::fopen(gpx_path, "w");
+    std::FILE* out = std::fopen(out_path, "w");
     if (!out)
         return -1;
-    print_part(out, points, first, count);
+    print_points(out, points_from(first, count), tracks[n].push_from, n);
     bool written = !std::ferror(out);
     return close(out, written) ? 0 : -1;
 }
@@ -108,27 +169,23 @@ extern "C" int trekdump_track_gpx(const char* data_path, const char* gpx_path,
 // The elevation and speed profile of the log's points from first on, count
 // of them (a track), in width pixel columns, against distance or, with
 // against_time 1, against time: profile_json's text.
-extern "C" int trekdump_profile(const char* data_path, const char* out_path, std::uint32_t first,
-                                std::uint32_t count, std::uint32_t width, std::uint32_t against_time)
+extern "C" int trekdump_profile(const char* out_path, std::uint32_t first, std::uint32_t count,
+                                std::uint32_t width, std::uint32_t against_time)
 {
-    std::vector<track_point> points;
-    if (!read_log(data_path, points) || !points_of(points, first, count) || count == 0 ||
-        width == 0 || width > profile_width_limit)
+    if (!points_of(first, count) || count == 0 || width == 0 || width > profile_width_limit)
         return -1;
-    return write_text(out_path,
-                      profile_json(profile_of(points, first, count, width, against_time != 0)));
+    return write_text(out_path, profile_json(profile_of(points_from(first, count), first, width,
+                                                        against_time != 0)));
 }
 
 // The time of every push log point of the log, in their order (the GPX's
 // numbering): a JSON array of "YYYY-MM-DD hh:mm:ss", UTC, for the markers of
 // the drawing.
-extern "C" int trekdump_push_times(const char* data_path, const char* out_path)
+extern "C" int trekdump_push_times(const char* out_path)
 {
-    std::vector<track_point> points;
-    if (!read_log(data_path, points))
-        return -1;
     std::string json = "[";
-    for (const track_point& p : points) {
+    for (std::size_t i = 0; i < opened.points; ++i) {
+        track_point p = log_point(opened.bytes.get(), i);
         if (!(p.flags & layout::flag_push_point))
             continue;
         point_time t = decode_time(p.timestamp);

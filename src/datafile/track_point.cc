@@ -1,5 +1,6 @@
 // The log reader: 16-byte records from byte 4096 up to the end marker or a
 // record cut short by the end of the file.
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -88,6 +89,25 @@ int read_point(std::FILE* file, track_point* point)
     if (!whole || point->flags == layout::end_marker)
         return -1;
     return 0;
+}
+
+std::size_t log_points(const unsigned char* file, std::size_t size, std::size_t from)
+{
+    if (size < static_cast<std::size_t>(layout::log_start))
+        return 0;
+    std::size_t records = (size - layout::log_start) / layout::record_size;
+    std::size_t count = std::min(from, records);
+    const unsigned char* record = file + layout::log_start + count * layout::record_size;
+    while (count < records && record[layout::rec_flags.offset] != layout::end_marker) {
+        ++count;
+        record += layout::record_size;
+    }
+    return count;
+}
+
+track_point log_point(const unsigned char* file, std::size_t index)
+{
+    return decode_record(file + layout::log_start + index * layout::record_size);
 }
 
 // The same points as read_point one after the other from byte 4096, but read

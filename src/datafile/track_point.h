@@ -36,3 +36,11 @@ int read_point(std::FILE* file, track_point* point);
 // Reads the whole log, from byte 4096 up to its end, into points in file
 // order. Returns 0, or -1 when memory for the points cannot be had.
 int read_track(std::FILE* file, std::vector<track_point>& points);
+
+// The log of a whole data file held in memory (size bytes from file), read
+// where it lies: the number of its points, as read_track would read them,
+// and the point of each index below that number. Of the first size bytes of
+// a file that are there so far, the points there, looked for from the point
+// of index from on (which must be a point).
+std::size_t log_points(const unsigned char* file, std::size_t size, std::size_t from = 0);
+track_point log_point(const unsigned char* file, std::size_t index);

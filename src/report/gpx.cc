@@ -3,6 +3,7 @@
 // a large buffer that goes to the stream in few big writes.
 #include "report/gpx.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -223,24 +224,11 @@ private:
     char* last_start_;
 };
 
-struct bounds {
-    std::int32_t min_lat = 900000000, max_lat = -900000000;
-    std::int32_t min_lon = 1800000000, max_lon = -1800000000;
-};
-
-bounds bounds_of(std::span<const track_point> points)
+gpx_bounds bounds_of(std::span<const track_point> points)
 {
-    bounds b;
-    for (const track_point& point : points) {
-        if (point.latitude < b.min_lat)
-            b.min_lat = point.latitude;
-        if (point.latitude > b.max_lat)
-            b.max_lat = point.latitude;
-        if (point.longitude < b.min_lon)
-            b.min_lon = point.longitude;
-        if (point.longitude > b.max_lon)
-            b.max_lon = point.longitude;
-    }
+    gpx_bounds b;
+    for (const track_point& point : points)
+        b.add(point);
     return b;
 }
 
@@ -253,7 +241,7 @@ void write_header(document_buffer& out, std::span<const track_point> points)
     p = put(p, gpx_start);
     p = put(p, metadata_start);
     if (!points.empty()) {
-        bounds b = bounds_of(points);
+        gpx_bounds b = bounds_of(points);
         p = put(p, bounds_minlat);
         p = put_degrees(p, b.min_lat);
         p = put(p, bounds_minlon);
@@ -335,6 +323,12 @@ void print_track(std::FILE* out, const std::vector<track_point>& points)
     write_document(out, points, 0, 0);
 }
 
+void print_points(std::FILE* out, std::span<const track_point> part,
+                  std::uint64_t waypoints_before, std::uint64_t tracks_before)
+{
+    write_document(out, part, waypoints_before, tracks_before);
+}
+
 void print_part(std::FILE* out, const std::vector<track_point>& points, std::size_t first,
                 std::size_t count)
 {
@@ -344,5 +338,88 @@ void print_part(std::FILE* out, const std::vector<track_point>& points, std::siz
         waypoints += (points[i].flags & layout::flag_push_point) != 0;
         tracks += i == 0 || (points[i].flags & layout::flag_track_start);
     }
-    write_document(out, std::span(points).subspan(first, count), waypoints, tracks);
+    print_points(out, std::span(points).subspan(first, count), waypoints, tracks);
+}
+
+namespace {
+
+// The characters of a number without leading zeros ("%u") below 100,000:
+// an altitude's.
+std::uint64_t digits(std::uint64_t value)
+{
+    return 1 + (value >= 10) + (value >= 100) + (value >= 1000) + (value >= 10000);
+}
+
+// The characters of the numbers 1 to n together.
+std::uint64_t digits_up_to(std::uint64_t n)
+{
+    std::uint64_t count = 0;
+    for (std::uint64_t low = 1, width = 1; low <= n; low *= 10, ++width)
+        count += (std::min(n, low * 10 - 1) - low + 1) * width;
+    return count;
+}
+
+// As put_degrees writes it: sign, whole degrees (one to three digits: the
+// stored value is a 32-bit number), point, seven decimals.
+std::uint64_t degrees_size(std::int32_t stored)
+{
+    std::uint64_t magnitude = stored < 0 ? 0u - static_cast<std::uint64_t>(stored)
+                                         : static_cast<std::uint64_t>(stored);
+    return (stored < 0) + 1 + (magnitude >= 10ull * units_per_degree) +
+           (magnitude >= 100ull * units_per_degree) + 8;
+}
+
+constexpr std::uint64_t text_size(std::size_t with_nul) { return with_nul - 1; }
+
+// What put_point writes beyond the coordinates and the altitude's digits.
+constexpr std::uint64_t point_fixed = text_size(sizeof point_lon) + text_size(sizeof point_lon_end) +
+                                      text_size(sizeof ele_start) + text_size(sizeof ele_end) +
+                                      text_size(sizeof time_start) + 19 + text_size(sizeof time_end);
+
+}  // namespace
+
+void gpx_bounds::add(const track_point& point)
+{
+    if (point.latitude < min_lat)
+        min_lat = point.latitude;
+    if (point.latitude > max_lat)
+        max_lat = point.latitude;
+    if (point.longitude < min_lon)
+        min_lon = point.longitude;
+    if (point.longitude > max_lon)
+        max_lon = point.longitude;
+}
+
+void gpx_size_counter::add(const track_point& p)
+{
+    bounds_.add(p);
+    std::uint64_t metres = p.altitude < 0 ? -p.altitude : p.altitude;
+    std::uint64_t numbers = degrees_size(p.latitude) + degrees_size(p.longitude) + (p.altitude < 0) +
+                            digits(metres);
+    point_bytes_ += numbers;
+    if (p.flags & layout::flag_push_point) {
+        ++waypoints_;
+        waypoint_bytes_ += numbers;
+    }
+    tracks_ += points_++ == 0 || (p.flags & layout::flag_track_start);
+}
+
+std::uint64_t gpx_size_counter::size() const
+{
+    std::uint64_t size = text_size(sizeof declaration) + text_size(sizeof gpx_start) +
+                         text_size(sizeof metadata_start) + text_size(sizeof metadata_end) +
+                         text_size(sizeof gpx_end);
+    if (points_ > 0)
+        size += text_size(sizeof bounds_minlat) + text_size(sizeof bounds_minlon) +
+                text_size(sizeof bounds_maxlat) + text_size(sizeof bounds_maxlon) +
+                text_size(sizeof bounds_end) + degrees_size(bounds_.min_lat) + degrees_size(bounds_.min_lon) +
+                degrees_size(bounds_.max_lat) + degrees_size(bounds_.max_lon);
+    size += waypoint_bytes_ + digits_up_to(waypoints_) +
+            waypoints_ * (text_size(sizeof wpt_lat) + point_fixed + text_size(sizeof wpt_name) +
+                          text_size(sizeof wpt_name_end) + text_size(sizeof wpt_end));
+    size += point_bytes_ + points_ * (text_size(sizeof trkpt_lat) + point_fixed + text_size(sizeof trkpt_end));
+    size += 2 * digits_up_to(tracks_) +
+            tracks_ * (text_size(sizeof trk_name) + text_size(sizeof trk_number) +
+                       text_size(sizeof trk_number_end) + text_size(sizeof trk_end));
+    return size;
 }

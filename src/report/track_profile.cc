@@ -14,16 +14,14 @@ struct profile_point {
     std::optional<double> kmh;
 };
 
-std::vector<profile_point> along(const std::vector<track_point>& points, std::size_t first,
-                                 std::size_t count)
+std::vector<profile_point> along(std::span<const track_point> points)
 {
-    std::vector<profile_point> out(count);
+    std::vector<profile_point> out(points.size());
     window_speeds speeds;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
         if (i > 0) {
-            out[i].distance_m =
-                out[i - 1].distance_m + metres_between(points[first + i - 1], points[first + i]);
-            out[i].seconds = seconds_between(points[first].timestamp, points[first + i].timestamp);
+            out[i].distance_m = out[i - 1].distance_m + metres_between(points[i - 1], points[i]);
+            out[i].seconds = seconds_between(points[0].timestamp, points[i].timestamp);
         }
         speeds.add(static_cast<std::uint32_t>(i), out[i].seconds, out[i].distance_m,
                    [&](std::uint32_t k, double kmh) { out[k].kmh = kmh; });
@@ -44,11 +42,20 @@ void widen(std::optional<double>& low, std::optional<double>& high, std::optiona
 track_profile profile_of(const std::vector<track_point>& points, std::size_t first,
                          std::size_t count, std::uint32_t width, bool against_time)
 {
+    if (first > points.size() || count > points.size() - first)
+        return {.against_time = against_time};
+    return profile_of(std::span(points).subspan(first, count), first, width, against_time);
+}
+
+track_profile profile_of(std::span<const track_point> track, std::size_t first,
+                         std::uint32_t width, bool against_time)
+{
     track_profile profile{.against_time = against_time};
-    if (first > points.size() || count > points.size() - first || count == 0)
+    std::size_t count = track.size();
+    if (count == 0)
         return profile;
     width = std::clamp<std::uint32_t>(width, 1, profile_width_limit);
-    std::vector<profile_point> along_track = along(points, first, count);
+    std::vector<profile_point> along_track = along(track);
     auto [earliest, latest] = std::minmax_element(
         along_track.begin(), along_track.end(),
         [](const profile_point& a, const profile_point& b) { return a.seconds < b.seconds; });
@@ -63,7 +70,7 @@ track_profile profile_of(const std::vector<track_point>& points, std::size_t fir
         auto c = static_cast<std::uint32_t>(
             profile.x_max > 0 ? std::min<double>(width - 1, x / profile.x_max * width) : 0);
         profile_column& column = columns[c];
-        int ele = points[first + i].altitude;
+        int ele = track[i].altitude;
         if (!used[c]) {
             used[c] = true;
             column = {c, static_cast<std::uint32_t>(first + i), p.distance_m, p.seconds, ele, ele};

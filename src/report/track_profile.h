@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ struct track_profile {
 // width columns (1 to profile_width_limit; others are taken as the nearest).
 track_profile profile_of(const std::vector<track_point>& points, std::size_t first,
                          std::size_t count, std::uint32_t width, bool against_time);
+// The same of a track handed over as its points, the first of which stands
+// at index first in the log.
+track_profile profile_of(std::span<const track_point> track, std::size_t first,
+                         std::uint32_t width, bool against_time);
 
 // {"against": "distance" or "time", "x_max", "columns": [[column, first,
 // distance_m, seconds, min_ele_m, max_ele_m, min_kmh, max_kmh], ...]}, the

@@ -7,29 +7,68 @@
 
 #include "report/track_summary.h"
 
-double metres_between(const track_point& a, const track_point& b)
+namespace {
+
+constexpr double radians = 3.141592653589793 / 180 / 1e7;
+
+double cos_of_latitude(const track_point& p) { return std::cos(p.latitude * radians); }
+
+// Below this many radians (some 6 km along the earth) the sine and the arc
+// sine are their series to the seventh power: the terms left out lie some
+// 1e-30 below the value, far beneath a double's last digit. Nearly every
+// step of a log is that short, and the engine in the browser has no fast
+// sine of its own.
+constexpr double series_below = 1.0 / 1024;
+
+double small_sin(double x)
 {
-    constexpr double radians = 3.141592653589793 / 180 / 1e7;
-    double sin_lat = std::sin((b.latitude - static_cast<double>(a.latitude)) * radians / 2);
-    double sin_lon = std::sin((b.longitude - static_cast<double>(a.longitude)) * radians / 2);
-    double h = sin_lat * sin_lat +
-               std::cos(a.latitude * radians) * std::cos(b.latitude * radians) * sin_lon * sin_lon;
-    return 2 * 6'371'008.8 * std::asin(std::fmin(1, std::sqrt(h)));
+    if (std::fabs(x) >= series_below)
+        return std::sin(x);
+    double x2 = x * x;
+    return x + x * x2 * (-1.0 / 6 + x2 * (1.0 / 120 - x2 / 5040));
 }
 
+double small_asin(double y)
+{
+    if (y >= series_below)
+        return std::asin(y);
+    double y2 = y * y;
+    return y + y * y2 * (1.0 / 6 + y2 * (3.0 / 40 + y2 * 5.0 / 112));
+}
+
+// The great-circle distance, given the cosines of both latitudes.
+double haversine(const track_point& a, const track_point& b, double cos_a, double cos_b)
+{
+    double sin_lat = small_sin((b.latitude - static_cast<double>(a.latitude)) * radians / 2);
+    double sin_lon = small_sin((b.longitude - static_cast<double>(a.longitude)) * radians / 2);
+    double h = sin_lat * sin_lat + cos_a * cos_b * sin_lon * sin_lon;
+    return 2 * 6'371'008.8 * small_asin(std::fmin(1, std::sqrt(h)));
+}
+
+}  // namespace
+
+double metres_between(const track_point& a, const track_point& b)
+{
+    return haversine(a, b, cos_of_latitude(a), cos_of_latitude(b));
+}
+
+// Each step's distance takes the cosine of its last point's latitude from
+// the step before, and its seconds the clock of the track's first point.
 void track_stats_builder::add(const track_point& p)
 {
+    double cos_lat = cos_of_latitude(p);
     if (count_++ == 0) {
-        first_time_ = p.timestamp;
+        first_seconds_ = clock_seconds(p.timestamp);
         s_.min_ele_m = s_.max_ele_m = reference_m_ = p.altitude;
     } else {
-        double d = metres_between(last_, p);
-        std::int64_t seconds = seconds_between(first_time_, p.timestamp);
+        double d = haversine(last_, p, last_cos_, cos_lat);
+        std::int64_t seconds = clock_seconds(p.timestamp) - first_seconds_;
         s_.distance_m += d;
         s_.seconds = seconds;
         add_step(d, seconds - last_seconds_);
         last_seconds_ = seconds;
     }
+    last_cos_ = cos_lat;
     speeds_.add(count_ - 1, last_seconds_, s_.distance_m, [this](std::uint32_t, double kmh) {
         s_.max_kmh = std::max(s_.max_kmh.value_or(kmh), kmh);
     });

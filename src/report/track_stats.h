@@ -87,8 +87,9 @@ private:
 
     track_stats s_;
     std::uint32_t count_ = 0;
-    std::uint32_t first_time_ = 0;
+    std::int64_t first_seconds_ = 0;
     track_point last_{};
+    double last_cos_ = 1;  // of last_'s latitude
     std::int64_t last_seconds_ = 0;
     double moving_m_ = 0;
     std::int64_t halt_s_ = 0;  // the run of steps that are not moving, so far

@@ -1,6 +1,8 @@
 // The tracks, their distances and the drawing's path, in one pass.
 #include "report/track_summary.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 
@@ -63,12 +65,6 @@ std::int64_t days(std::int64_t year, std::int64_t month, std::int64_t day)
     return era * 146097 + day_of_era - 719468 + day - 1;
 }
 
-std::int64_t seconds_of(std::uint32_t packed)
-{
-    point_time t = decode_time(packed);
-    return days(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
-}
-
 std::string time_text(std::uint32_t packed)
 {
     point_time t = decode_time(packed);
@@ -78,41 +74,162 @@ std::string time_text(std::uint32_t packed)
     return text;
 }
 
+// Track t's extent (see log_summary::extents).
+void add_extent(log_summary& s, std::size_t t)
+{
+    float west = INFINITY, east = -INFINITY, south = INFINITY, north = -INFINITY;
+    for (std::uint32_t k = s.path_from[t]; k < s.path_from[t + 1]; ++k) {
+        west = std::min(west, s.path[2 * k]);
+        east = std::max(east, s.path[2 * k]);
+        south = std::min(south, s.path[2 * k + 1]);
+        north = std::max(north, s.path[2 * k + 1]);
+    }
+    const track_entry& e = s.tracks[t];
+    if (s.path_from[t] == s.path_from[t + 1]) {
+        west = static_cast<float>(e.min_lon / 1e7);
+        east = static_cast<float>(e.max_lon / 1e7);
+        south = static_cast<float>(e.min_lat / 1e7);
+        north = static_cast<float>(e.max_lat / 1e7);
+    }
+    s.extents.insert(s.extents.end(), {west, east, south, north});
+}
+
+// The pairs of a level as indices into the path, with each track's first.
+struct kept_pairs {
+    std::vector<std::uint32_t> pairs;
+    std::vector<std::uint32_t> from;
+};
+
+// Of the level (whose tracks start at from), each track's first and last
+// pair and every pair that leaves the cell of the last one kept; cells are
+// those of the finest level (cell) shifted right by shift.
+kept_pairs thinned(const kept_pairs& level, const std::vector<std::int64_t>& cell, int shift)
+{
+    kept_pairs next;
+    next.pairs.reserve(level.pairs.size() / 2);
+    for (std::size_t t = 0; t + 1 < level.from.size(); ++t) {
+        next.from.push_back(static_cast<std::uint32_t>(next.pairs.size()));
+        std::int64_t kept_x = 0, kept_y = 0;
+        for (std::uint32_t k = level.from[t]; k < level.from[t + 1]; ++k) {
+            std::uint32_t pair = level.pairs[k];
+            std::int64_t x = cell[2 * pair] >> shift, y = cell[2 * pair + 1] >> shift;
+            bool ends = k == level.from[t] || k + 1 == level.from[t + 1];
+            if (!ends && x == kept_x && y == kept_y)
+                continue;
+            next.pairs.push_back(pair);
+            kept_x = x;
+            kept_y = y;
+        }
+    }
+    next.from.push_back(static_cast<std::uint32_t>(next.pairs.size()));
+    return next;
+}
+
 }  // namespace
+
+void log_summary_builder::add(const track_point& p)
+{
+    if (s_.tracks.empty() || (p.flags & layout::flag_track_start)) {
+        if (!s_.tracks.empty())
+            s_.tracks.back().stats = stats_.stats();
+        stats_ = {};
+        s_.tracks.push_back({.first = s_.points, .start = p.timestamp, .push_from = pushes_});
+    }
+    track_entry& t = s_.tracks.back();
+    stats_.add(p);
+    widen(t, p);
+    ++t.count;
+    t.end = p.timestamp;
+    if (p.flags & layout::flag_push_point) {
+        ++pushes_;
+        s_.push_xy.push_back(static_cast<float>(p.longitude / 1e7));
+        s_.push_xy.push_back(static_cast<float>(p.latitude / 1e7));
+    }
+    t.push_to = pushes_;
+    gpx_.add(p);
+    add_to_path(s_, s_.points++, p, limit_);
+}
+
+log_summary log_summary_builder::finish()
+{
+    if (!s_.tracks.empty())
+        s_.tracks.back().stats = stats_.stats();
+    // A track's pairs in the path: those of its points whose index is a
+    // multiple of the stride.
+    auto first_pair = [&](std::uint64_t point) {
+        return static_cast<std::uint32_t>((point + s_.stride - 1) / s_.stride);
+    };
+    s_.path_from.clear();
+    for (const track_entry& t : s_.tracks)
+        s_.path_from.push_back(first_pair(t.first));
+    s_.path_from.push_back(first_pair(s_.points));
+    for (std::size_t t = 0; t < s_.tracks.size(); ++t)
+        add_extent(s_, t);
+    s_.coarser = coarser_levels(s_.path, s_.path_from);
+    s_.gpx_bytes = gpx_.size();
+    return std::move(s_);
+}
 
 log_summary summarize_log(const std::vector<track_point>& points, std::uint32_t path_limit)
 {
-    log_summary s;
-    std::uint32_t pushes = 0;
-    track_stats_builder stats;
-    for (const track_point& p : points) {
-        if (s.tracks.empty() || (p.flags & layout::flag_track_start)) {
-            if (!s.tracks.empty())
-                s.tracks.back().stats = stats.stats();
-            stats = {};
-            s.tracks.push_back({.first = s.points, .start = p.timestamp, .push_from = pushes});
+    log_summary_builder builder(path_limit);
+    for (const track_point& p : points)
+        builder.add(p);
+    return builder.finish();
+}
+
+std::vector<path_level> coarser_levels(const std::vector<float>& path,
+                                       const std::vector<std::uint32_t>& from)
+{
+    // Each pair's cell of the finest level as whole numbers: a cell twice as
+    // large is the same number shifted right by one.
+    std::vector<std::int64_t> cell(path.size());
+    for (std::size_t i = 0; i < path.size(); ++i)
+        cell[i] = static_cast<std::int64_t>(std::floor(path[i] / finest_cell));
+    // A pair can only leave a level where it shares a cell with the pair
+    // before it: merging[s] counts the pairs that do so from shift s on, so a
+    // level that cannot halve the last one kept need not be thinned at all.
+    std::vector<std::size_t> merging(65);
+    for (std::size_t t = 0; t + 1 < from.size(); ++t)
+        for (std::uint32_t k = from[t] + 1; k < from[t + 1]; ++k) {
+            auto differ = static_cast<std::uint64_t>((cell[2 * k] ^ cell[2 * k - 2]) |
+                                                     (cell[2 * k + 1] ^ cell[2 * k - 1]));
+            ++merging[std::bit_width(differ)];
         }
-        track_entry& t = s.tracks.back();
-        stats.add(p);
-        widen(t, p);
-        ++t.count;
-        t.end = p.timestamp;
-        if (p.flags & layout::flag_push_point) {
-            ++pushes;
-            s.push_xy.push_back(static_cast<float>(p.longitude / 1e7));
-            s.push_xy.push_back(static_cast<float>(p.latitude / 1e7));
+    kept_pairs last{.pairs = std::vector<std::uint32_t>(path.size() / 2), .from = from};
+    for (std::uint32_t i = 0; i < last.pairs.size(); ++i)
+        last.pairs[i] = i;
+    std::vector<path_level> levels;
+    std::size_t kept = last.pairs.size(), may_merge = 0;
+    int shift = 0;
+    for (double size = finest_cell; size <= coarsest_cell; size *= 2, ++shift) {
+        may_merge += merging[shift];
+        if (path.size() / 2 - may_merge > kept / 2)
+            continue;
+        last = thinned(last, cell, shift);
+        if (last.pairs.empty() || last.pairs.size() * 2 > kept)
+            continue;
+        kept = last.pairs.size();
+        path_level level{.cell = size, .xy = {}, .from = last.from};
+        level.xy.reserve(2 * kept);
+        for (std::uint32_t pair : last.pairs) {
+            level.xy.push_back(path[2 * pair]);
+            level.xy.push_back(path[2 * pair + 1]);
         }
-        t.push_to = pushes;
-        add_to_path(s, s.points++, p, path_limit);
+        levels.push_back(std::move(level));
     }
-    if (!s.tracks.empty())
-        s.tracks.back().stats = stats.stats();
-    return s;
+    return levels;
+}
+
+std::int64_t clock_seconds(std::uint32_t packed)
+{
+    point_time t = decode_time(packed);
+    return days(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
 std::int64_t seconds_between(std::uint32_t start, std::uint32_t end)
 {
-    return seconds_of(end) - seconds_of(start);
+    return clock_seconds(end) - clock_seconds(start);
 }
 
 std::string json_number(std::optional<double> v)
@@ -156,5 +273,11 @@ std::string summary_json(const log_summary& s)
                ",\"min_ele_m\":" + std::to_string(f.min_ele_m) +
                ",\"max_ele_m\":" + std::to_string(f.max_ele_m) + "}";
     }
-    return out + "]}\n";
+    out += "],\"cells\":[";
+    for (std::size_t i = 0; i < s.coarser.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += json_number(s.coarser[i].cell);
+    }
+    return out + "],\"gpx_bytes\":" + std::to_string(s.gpx_bytes) + "}\n";
 }

@@ -67,6 +67,17 @@ TEST(TrackLog, EndsAtTheEndMarkerOrACutShortRecord)
         EXPECT_EQ(read_track(file, points), 0) << c.name;
         EXPECT_EQ(points.size(), c.points) << c.name;
         EXPECT_TRUE(same_points(points, one_by_one(file))) << c.name;
+        // The same log read where it lies in memory.
+        const std::vector<unsigned char>& bytes = c.data.bytes();
+        std::vector<track_point> in_memory;
+        for (std::size_t i = 0; i < log_points(bytes.data(), bytes.size()); ++i)
+            in_memory.push_back(log_point(bytes.data(), i));
+        EXPECT_TRUE(same_points(points, in_memory)) << c.name;
+        // As the bytes come in: the points of each part never past the log's end.
+        for (std::size_t part = 0; part <= bytes.size(); part += 1000)
+            EXPECT_EQ(log_points(bytes.data(), part, log_points(bytes.data(), part / 2)),
+                      std::min(points.size(), part < 4096 ? 0 : (part - 4096) / 16))
+                << c.name << " " << part;
         std::fclose(file);
     }
 }

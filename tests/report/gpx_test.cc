@@ -15,6 +15,8 @@
 
 namespace {
 
+// The document of points; every one of them is also counted without being
+// written, to the same size.
 std::string document_of(const std::vector<track_point>& points)
 {
     char* data = nullptr;
@@ -23,6 +25,10 @@ std::string document_of(const std::vector<track_point>& points)
     print_track(out, points);
     EXPECT_FALSE(std::ferror(out));
     std::fclose(out);
+    gpx_size_counter counted;
+    for (const track_point& p : points)
+        counted.add(p);
+    EXPECT_EQ(counted.size(), size) << points.size() << " points";
     std::string document(data, size);
     std::free(data);
     return document;

@@ -3,6 +3,7 @@
 // path; and one track's document as the whole export has it.
 #include "report/track_summary.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -68,7 +69,8 @@ TEST(TrackSummary, TracksAsTheExportDividesThem)
               "\"count\":2,\"start\":\"2008-08-17 06:00:00\",\"end\":\"2008-08-17 07:30:05\","
               "\"seconds\":5405,\"km\":111.195"));
     EXPECT_EQ(summary_json(summarize_log({})),
-              "{\"points\":0,\"stride\":1,\"first_time\":null,\"last_time\":null,\"tracks\":[]}\n");
+              "{\"points\":0,\"stride\":1,\"first_time\":null,\"last_time\":null,\"tracks\":[],"
+              "\"cells\":[],\"gpx_bytes\":307}\n");
 }
 
 // Of nine points with room for four, every fourth is kept; across the 180°
@@ -84,6 +86,75 @@ TEST(TrackSummary, PathThinnedAndUnwrapped)
     for (int k = 0; k < 3; ++k)
         EXPECT_FLOAT_EQ(s.path[2 * k + 1], 4.0f * k) << k;
     EXPECT_FLOAT_EQ(summarize_log(points).path[2], 180.1f);
+}
+
+// Three walks of 3,000 points over a few kilometres, then a track of one point.
+std::vector<track_point> walks()
+{
+    std::vector<track_point> points;
+    std::int32_t lat = 476'603'000, lon = 91'758'000;
+    std::uint64_t seed = 1;
+    for (int i = 0; i < 9'001; ++i) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        lat += static_cast<std::int32_t>((seed >> 33) % 2001) - 1000;
+        lon += static_cast<std::int32_t>((seed >> 45) % 2001) - 1000;
+        points.push_back(at(i % 3'000 == 0 ? start : 0, lat, lon));
+    }
+    return points;
+}
+
+// Each level of the path keeps every track's first and last pair of the
+// level before it and no two pairs in a row in one cell between them, with
+// at most half the pairs of the level before it.
+TEST(TrackSummary, CoarserLevelsOfThePath)
+{
+    const struct {
+        const char* name;
+        std::vector<track_point> points;
+        std::uint32_t path_limit;
+    } cases[] = {
+        {"walks", walks(), 1u << 21},
+        {"walks in a path of every fourth point", walks(), 3'000},
+        {"an empty log", {}, 1u << 21},
+    };
+    for (const auto& c : cases) {
+        log_summary s = summarize_log(c.points, c.path_limit);
+        ASSERT_EQ(s.path_from.size(), s.tracks.size() + 1) << c.name;
+        for (std::size_t t = 0; t < s.tracks.size(); ++t)
+            EXPECT_EQ(s.path_from[t], (s.tracks[t].first + s.stride - 1) / s.stride) << c.name;
+        EXPECT_EQ(s.path_from.back() * 2, s.path.size()) << c.name;
+        ASSERT_EQ(s.extents.size(), 4 * s.tracks.size()) << c.name;
+        for (std::size_t t = 0; t < s.tracks.size(); ++t)
+            for (std::uint32_t k = s.path_from[t]; k < s.path_from[t + 1]; ++k) {
+                EXPECT_TRUE(s.path[2 * k] >= s.extents[4 * t] && s.path[2 * k] <= s.extents[4 * t + 1]);
+                EXPECT_TRUE(s.path[2 * k + 1] >= s.extents[4 * t + 2] && s.path[2 * k + 1] <= s.extents[4 * t + 3]);
+            }
+        EXPECT_EQ(s.coarser.empty(), c.points.empty()) << c.name;
+        path_level before{.cell = 0, .xy = s.path, .from = s.path_from};
+        for (const path_level& level : s.coarser) {
+            EXPECT_GT(level.cell, before.cell) << c.name;
+            EXPECT_LE(level.xy.size() * 2, before.xy.size()) << c.name << " " << level.cell;
+            ASSERT_EQ(level.from.size(), before.from.size()) << c.name;
+            auto pair = [](const path_level& l, std::uint32_t k) {
+                return std::pair(l.xy[2 * k], l.xy[2 * k + 1]);
+            };
+            auto cell = [&](std::uint32_t k) {
+                return std::pair(std::floor(level.xy[2 * k] / level.cell),
+                                 std::floor(level.xy[2 * k + 1] / level.cell));
+            };
+            for (std::size_t t = 0; t + 1 < level.from.size(); ++t) {
+                std::uint32_t a = level.from[t], b = level.from[t + 1];
+                ASSERT_EQ(b - a >= 1, before.from[t + 1] > before.from[t]) << c.name;
+                if (a == b)
+                    continue;
+                EXPECT_EQ(pair(level, a), pair(before, before.from[t])) << c.name;
+                EXPECT_EQ(pair(level, b - 1), pair(before, before.from[t + 1] - 1)) << c.name;
+                for (std::uint32_t k = a + 1; k + 1 < b; ++k)
+                    EXPECT_NE(cell(k), cell(k - 1)) << c.name << " " << level.cell << " " << k;
+            }
+            before = level;
+        }
+    }
 }
 
 std::string document(void (*write)(std::FILE*, const std::vector<track_point>&, std::size_t,

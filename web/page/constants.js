@@ -18,6 +18,10 @@ export const export_path = '/out/export';
 // The configuration block: the probes for valid values and current choices
 // run on it alone, not on the whole file.
 export const block_size = 1024;
+// Where the log begins: the tool writes nothing of the file beyond it.
+export const log_start = 4096;
+// The parts in which the page reads a file it opens and hands it to the engine.
+export const open_part = 8 << 20;
 // The parts in which a file is read again to compare it with the opened copy.
 export const compare_part = 8 << 20;
 // The largest GPX document the page offers as a download.

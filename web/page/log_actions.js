@@ -1,13 +1,13 @@
 // What the page does with the opened log: the GPX of all of it or of the
 // chosen track, and the check for unknown values.
-import { data_name, gpx_size_limit } from './constants.js';
+import { gpx_size_limit } from './constants.js';
 import { cp850 } from './cp850.js';
 import { $ } from './dom.js';
 import { offer_export } from './files.js';
 import { opened } from './state.js';
 import { action, on_busy, show_message, tool_message } from './status.js';
 import { say, texts } from './texts.js';
-import { run, tool } from './tool.js';
+import { tool } from './tool.js';
 
 async function download_gpx() {
   const scan = opened.scan;
@@ -27,7 +27,7 @@ async function download_track() {
 }
 
 async function analyze() {
-  const r = await run(['--analyze', data_name], { [data_name]: 'opened' });
+  const r = await tool.call({ op: 'analyze' });
   show_message(tool_message(r.stderr));
   const shown = $('analysis');
   shown.hidden = r.status !== 0;

@@ -24,15 +24,19 @@ export function mark_end(g, [x, y], kind, colour, size) {
   }
 }
 
-// A push log point: a dark diamond with a white rim.
-export function mark_push(g, [x, y], size) {
+// Push log points, each a dark diamond with a white rim, all in one path.
+export function mark_pushes(g, places, size) {
+  if (!places.length)
+    return;
   const r = 6 * size;
   g.beginPath();
-  g.moveTo(x, y - r);
-  g.lineTo(x + r, y);
-  g.lineTo(x, y + r);
-  g.lineTo(x - r, y);
-  g.closePath();
+  for (const [x, y] of places) {
+    g.moveTo(x, y - r);
+    g.lineTo(x + r, y);
+    g.lineTo(x, y + r);
+    g.lineTo(x - r, y);
+    g.closePath();
+  }
   g.fillStyle = '#333';
   g.strokeStyle = '#fff';
   g.lineWidth = 1.5;

@@ -7,89 +7,28 @@ import { $ } from './dom.js';
 import { opened } from './state.js';
 import { say, texts } from './texts.js';
 import { tool } from './tool.js';
-import { mark_end, mark_push, show_legend, show_scale } from './map_marks.js';
+import { mark_end, mark_pushes, show_legend, show_scale } from './map_marks.js';
+import { level_for, measure, pairs_of, palette, stroke_track } from './map_path.js';
 import { kind_unit, show_value, view } from './units.js';
 
-// Colours that stay apart from each other and from the marks, calm on white.
-const palette = ['#1f6fb4', '#d1495b', '#2a9d5c', '#8e5cb5', '#e08a1e', '#138d90', '#a0522d',
-  '#c2378f'];
 // Metres along a meridian per degree of latitude, on the sphere of the
 // track figures.
 const metres_per_degree = 6371008.8 * Math.PI / 180;
 // The closest view: a quarter of a metre per pixel.
 const closest = metres_per_degree / 0.25;
-// The most push log points that get a marker of their own.
+// The most push log points that get a marker of their own, and the square
+// of pixels in which one of another track's stands for all.
 const marker_limit = 150;
+const push_cell = 12;
 
-// What the drawing shows: the log's projection (k, longitudes shrunk by
-// the cosine of the middle latitude), each track's extent and colour in
-// projected degrees, the view (centre x, y and CSS pixels per degree s),
-// the place marked from the profile (a path index) and the push log
-// points' times once the engine has given them.
+// What the drawing shows: the log's projection, extents and colours
+// (measure in map_path.js), the view (centre x, y and CSS pixels per
+// projected degree s), the place marked from the profile (a pair of the
+// path) and the push log points' times once the engine has given them.
 const map = { k: 1, extents: [], colours: [], all: null, view: null, frame: 0, place: null,
   push_times: null, push_track: [], markers: new Map(), size: { w: 0, h: 0 } };
 
 export const track_colour = (i) => map.colours[i] ?? palette[i % palette.length];
-
-// The path's index range of a track.
-const path_range = (t, stride) => [Math.ceil(t.first / stride), Math.ceil((t.first + t.count) / stride)];
-
-// Each track's extent in projected degrees, from its path (a track across
-// the 180° meridian goes on past it there), or from its bounds where the
-// path holds none of its points.
-function measure(scan) {
-  const xy = scan.drawing;
-  let low = Infinity, high = -Infinity;
-  for (let i = 1; i < xy.length; i += 2) {
-    low = Math.min(low, xy[i]);
-    high = Math.max(high, xy[i]);
-  }
-  map.k = xy.length ? Math.max(0.05, Math.cos((low + high) / 2 * Math.PI / 180)) : 1;
-  map.extents = scan.tracks.map((t) => {
-    const [from, to] = path_range(t, scan.stride);
-    const e = { x0: Infinity, x1: -Infinity, y0: Infinity, y1: -Infinity };
-    const widen = (x, y) => {
-      e.x0 = Math.min(e.x0, x * map.k);
-      e.x1 = Math.max(e.x1, x * map.k);
-      e.y0 = Math.min(e.y0, y);
-      e.y1 = Math.max(e.y1, y);
-    };
-    for (let k = from; k < to; ++k)
-      widen(xy[2 * k], xy[2 * k + 1]);
-    if (from >= to) {
-      widen(t.bounds[1] / 1e7, t.bounds[0] / 1e7);
-      widen(t.bounds[3] / 1e7, t.bounds[2] / 1e7);
-    }
-    return e;
-  });
-  map.all = map.extents.reduce((a, e) => ({ x0: Math.min(a.x0, e.x0), x1: Math.max(a.x1, e.x1),
-    y0: Math.min(a.y0, e.y0), y1: Math.max(a.y1, e.y1) }), { x0: Infinity, x1: -Infinity, y0: Infinity, y1: -Infinity });
-  map.push_track = [];
-  scan.tracks.forEach((t, i) => {
-    for (let n = t.push_from; n < t.push_to; ++n)
-      map.push_track[n] = i;
-  });
-  map.colours = choose_colours(map.extents);
-}
-
-// The palette in turn, except that a track takes no colour of the track
-// before it nor of an earlier track that it lies near.
-function choose_colours(extents) {
-  const near = (a, b) => {
-    const gap = Math.max(a.x1 - a.x0, a.y1 - a.y0, b.x1 - b.x0, b.y1 - b.y0) / 2;
-    return a.x0 - gap <= b.x1 && b.x0 - gap <= a.x1 && a.y0 - gap <= b.y1 && b.y0 - gap <= a.y1;
-  };
-  const colours = [];
-  extents.forEach((e, i) => {
-    const taken = new Set();
-    for (let j = Math.max(0, i - 64); j < i; ++j)
-      if (j === i - 1 || near(e, extents[j]))
-        taken.add(colours[j]);
-    const free = palette.map((_, n) => palette[(i + n) % palette.length]).find((c) => !taken.has(c));
-    colours.push(free ?? palette[i % palette.length]);
-  });
-  return colours;
-}
 
 // A canvas at its shown size in device pixels (or w by h where it is not
 // shown): that size in CSS pixels and the device pixels per CSS pixel.
@@ -154,8 +93,8 @@ const to_screen = (x, y) => [map.size.w / 2 + (x - map.view.x) * map.view.s,
 // canvas is an unaccelerated one (asked for as one read often): WebKit's
 // accelerated canvas keeps what it built for every stroked segment, some
 // 500 MB for a full device's million points, where the drawing's pixels
-// take a few MB. A point on the pixel of the last one drawn adds nothing
-// to the picture and is left out of the path.
+// take a few MB. The tracks are drawn from the level of the engine's path
+// that has about one point per pixel in this view (map_path.js).
 export function draw() {
   cancelAnimationFrame(map.frame);
   map.frame = 0;
@@ -173,7 +112,6 @@ export function draw() {
   g.lineJoin = 'round';
   g.lineCap = 'round';
   const { w, h } = map.size;
-  const xy = scan.drawing;
   const in_view = (e) => {
     const [ax, ay] = to_screen(e.x0, e.y1);
     const [bx, by] = to_screen(e.x1, e.y0);
@@ -183,33 +121,24 @@ export function draw() {
   const shown = scan.tracks.map((t, i) => i).filter((i) => i !== chosen && in_view(map.extents[i]));
   if (chosen >= 0)
     shown.push(chosen);
-  const stroke = (t, colour, width) => {
-    const [from, to] = path_range(t, scan.stride);
+  // The path at the level of detail of the view, each track in one stroke.
+  const level = level_for(scan, 1 / map.view.s, shown);
+  let steps = 0;
+  const stroke = (i, colour, width) => {
     g.beginPath();
     g.strokeStyle = colour;
     g.lineWidth = width;
-    let x = 0, y = 0, pixels = 0;
-    for (let k = from; k < to; ++k) {
-      const [next_x, next_y] = to_screen(xy[2 * k] * map.k, xy[2 * k + 1]);
-      if (pixels && Math.round(next_x) === Math.round(x) && Math.round(next_y) === Math.round(y))
-        continue;
-      (pixels++ ? g.lineTo : g.moveTo).call(g, next_x, next_y);
-      x = next_x;
-      y = next_y;
-    }
-    if (pixels === 1)
-      g.rect(x - 1, y - 1, 2, 2);
+    steps += stroke_track(g, level, i, { k: map.k, ...map.view, w, h });
     g.stroke();
   };
   for (const i of shown) {
-    const t = scan.tracks[i];
     if (i === chosen) {
       g.globalAlpha = 1;
-      stroke(t, '#fff', 8);
-      stroke(t, track_colour(i), 4.5);
+      stroke(i, '#fff', 8);
+      stroke(i, track_colour(i), 4.5);
     } else {
       g.globalAlpha = chosen >= 0 ? 0.4 : 1;
-      stroke(t, track_colour(i), 2.5);
+      stroke(i, track_colour(i), 2.5);
     }
   }
   g.globalAlpha = 1;
@@ -224,46 +153,60 @@ export function draw() {
     mark_end(g, to_screen(...ends.end), 'end', track_colour(i), size);
   }
   const pushes = visible_pushes(scan, chosen);
-  for (const p of pushes.drawn)
-    mark_push(g, p.at, p.track === chosen || chosen < 0 ? 1 : 0.7);
+  const own = (p) => p.track === chosen;
+  mark_pushes(g, pushes.drawn.filter((p) => !own(p)).map((p) => p.at), chosen < 0 ? 1 : 0.7);
+  mark_pushes(g, pushes.drawn.filter(own).map((p) => p.at), 1);
   show_markers(pushes.markers);
   show_place();
   show_scale(metres_per_degree / map.view.s);
   show_legend(shown, chosen, track_colour, scan.pushes);
   const [x0, y1] = [map.view.x - w / 2 / map.view.s, map.view.y + h / 2 / map.view.s];
   const [x1, y0] = [map.view.x + w / 2 / map.view.s, map.view.y - h / 2 / map.view.s];
-  // The area shown, in degrees: west, south, east, north.
+  // The steps of the path drawn, and the area shown, in degrees: west,
+  // south, east, north.
+  canvas.dataset.steps = String(steps);
   canvas.dataset.shows = [x0 / map.k, y0, x1 / map.k, y1].map((v) => v.toFixed(7)).join(' ');
 }
 
 // The first and last point of a track that the path holds, projected.
 function track_ends(scan, i) {
-  const [from, to] = path_range(scan.tracks[i], scan.stride);
+  const [from, to] = pairs_of(scan.levels[0], i);
   if (from >= to)
     return null;
   const at = (k) => [scan.drawing[2 * k] * map.k, scan.drawing[2 * k + 1]];
   return { start: at(from), end: at(to - 1) };
 }
 
+// The push log points in view: the chosen track's all, of the others one
+// for each square of push_cell pixels (one stands for those on it). The
+// chosen track's come first to a marker.
 function visible_pushes(scan, chosen) {
   const wp = scan.wpt_xy;
   const { w, h } = map.size;
-  const drawn = [];
-  const step = Math.max(1, Math.floor(wp.length / 2 / 100000));
-  for (let n = 0; n < wp.length / 2; n += step) {
+  const { x: vx, y: vy, s } = map.view;
+  const own = [];
+  const others = [];
+  const taken = new Set();
+  for (let n = 0; n < wp.length / 2; ++n) {
     const track = map.push_track[n];
     const e = map.extents[track];
     const middle = (e.x0 + e.x1) / 2 / map.k;
-    const x = wp[2 * n] + 360 * Math.round((middle - wp[2 * n]) / 360);
-    const at = to_screen(x * map.k, wp[2 * n + 1]);
-    if (at[0] >= -8 && at[0] <= w + 8 && at[1] >= -8 && at[1] <= h + 8)
-      drawn.push({ n, track, at });
+    const x = w / 2 + ((wp[2 * n] + 360 * Math.round((middle - wp[2 * n]) / 360)) * map.k - vx) * s;
+    const y = h / 2 - (wp[2 * n + 1] - vy) * s;
+    if (x < -8 || x > w + 8 || y < -8 || y > h + 8)
+      continue;
+    // The square the point stands on, numbered row by row from the view's corner.
+    const cell = Math.floor((y + 8) / push_cell) * 4096 + Math.floor((x + 8) / push_cell);
+    if (track === chosen)
+      own.push({ n, track, at: [x, y] });
+    else if (!taken.has(cell)) {
+      taken.add(cell);
+      others.push({ n, track, at: [x, y] });
+    }
   }
-  const inside = drawn.filter((p) => p.at[0] >= 0 && p.at[0] <= w && p.at[1] >= 0 && p.at[1] <= h);
-  const markers = [...inside.filter((p) => p.track === chosen), ...inside.filter((p) => p.track !== chosen)]
-    .slice(0, marker_limit);
-  drawn.sort((a, b) => (a.track === chosen) - (b.track === chosen));
-  return { drawn, markers };
+  const inside = (p) => p.at[0] >= 0 && p.at[0] <= w && p.at[1] >= 0 && p.at[1] <= h;
+  const markers = [...own.filter(inside), ...others.filter(inside)].slice(0, marker_limit);
+  return { drawn: [...others, ...own], markers };
 }
 
 // A button over each marked push log point: its number, track and time on
@@ -298,12 +241,17 @@ function show_markers(list) {
     button.tabIndex = p.track === chosen ? 0 : -1;
     button.style.left = `${p.at[0]}px`;
     button.style.top = `${p.at[1]}px`;
-    const time = map.push_times?.[p.n];
-    button.setAttribute('aria-label', texts.push_marker(p.n + 1, p.track + 1, time && show_value('time', time),
-      kind_unit('time')));
-    if (button === $('tip').owner)
-      show_tip(button);
+    label_marker(button, p.n, p.track);
   }
+}
+
+// A marker's words: its number, its track and, once known, its time.
+function label_marker(button, n, track) {
+  const time = map.push_times?.[n];
+  button.setAttribute('aria-label', texts.push_marker(n + 1, track + 1, time && show_value('time', time),
+    kind_unit('time')));
+  if (button === $('tip').owner)
+    show_tip(button);
 }
 
 function show_tip(button) {
@@ -343,7 +291,7 @@ export function mark_point(index) {
   if (index === null || !t || !opened.scan) {
     map.place = null;
   } else {
-    const [from, to] = path_range(t, opened.scan.stride);
+    const [from, to] = pairs_of(opened.scan.levels[0], t.number - 1);
     map.place = from < to ? Math.max(from, Math.min(to - 1, Math.round(index / opened.scan.stride))) : null;
   }
   show_place();
@@ -424,7 +372,8 @@ async function learn_push_times(scan) {
     const times = await tool.call({ op: 'push_times' });
     if (opened.scan === scan) {
       map.push_times = times;
-      redraw();
+      for (const [n, button] of map.markers)
+        label_marker(button, n, map.push_track[n]);
     }
   } catch {
     // A newer file was chosen meanwhile; its own times follow.
@@ -444,7 +393,7 @@ function osm_link(i) {
 
 // The log newly shown: every track in view, no mark, no marker yet.
 export function map_show_log(scan) {
-  measure(scan);
+  Object.assign(map, measure(scan));
   say($('drawing'), () => texts.drawing_label(scan.tracks.length, scan.pushes), 'aria-label');
   Object.assign(map, { place: null, push_times: null });
   map.markers.forEach((button) => button.remove());

@@ -1,14 +1,15 @@
 // Opening a data file: chosen, dropped, or the one written last; with edits
 // not yet saved, the owner's question first.
-import { Said } from './constants.js';
+import { Said, open_part } from './constants.js';
 import { cp850 } from './cp850.js';
 import { $ } from './dom.js';
 import { build_form, learn_settings } from './settings_form.js';
-import { Stale, begin_opening, learn_opened, opened, queue_opening } from './state.js';
-import { in_words, set_busy, show_message, tool_message } from './status.js';
+import { Stale, begin_opening, check_current, learn_opened, opened, queue_opening } from './state.js';
+import { after_paint, in_words, meter_shown, set_busy, show_message, show_progress,
+  tool_message } from './status.js';
 import { say, shown_name, texts } from './texts.js';
 import { Superseded, tool } from './tool.js';
-import { show_tracks } from './tracks_table.js';
+import { leave_tracks, show_tracks } from './tracks_table.js';
 import { learn_view } from './units.js';
 
 // Opens the file chosen or dropped, or, while a write is in progress, keeps
@@ -53,6 +54,7 @@ function ask_discard(other) {
 export async function open_file(file, handle = null) {
   const generation = begin_opening(file, handle, shown_name(file.name));
   tool.cancel();
+  leave_tracks();
   $('opened').hidden = true;
   show_message('');
   for (const part of opening_parts)
@@ -61,12 +63,7 @@ export async function open_file(file, handle = null) {
   try {
     let r;
     try {
-      // Read here and handed over: WebKit's workers cannot read a File
-      // made on the page. The worker keeps these bytes: every file saved
-      // is made from them, and the file is compared with them first.
-      const bytes = await file.arrayBuffer();
-      learn_opened(generation, { size: bytes.byteLength });
-      r = await tool.call({ op: 'open', bytes }, [bytes]);
+      r = await hand_over(file, generation);
     } catch (e) {
       if (e instanceof Superseded)
         throw new Stale();
@@ -82,14 +79,23 @@ export async function open_file(file, handle = null) {
     show_message(() => [refused, suspect && suspect()].filter(Boolean).join('\n'));
     if (r.status !== 0)
       return;
+    // A long opening shows the step that makes the page usable, and the page
+    // says it is busy until it has been painted.
+    show_progress('showing');
+    if (meter_shown())
+      await after_paint();
+    check_current(generation);
     learn_opened(generation, { scan: r.scan, listing: cp850(r.stdout) });
     $('listing').textContent = opened.listing;
     learn_view(r.settings);
     $('analysis').hidden = true;
     $('opened').hidden = false;
-    show_tracks(r.scan);
+    // The form first: the page's full length (and the scroll bar it may
+    // bring) is there before the drawing takes its size.
     learn_settings(r.settings);
     build_form();
+    show_tracks(r.scan);
+    await after_paint();
   } catch (e) {
     if (e instanceof Stale || e instanceof Superseded)
       return;
@@ -98,6 +104,27 @@ export async function open_file(file, handle = null) {
     if (generation === opened.generation)
       set_busy(false);
   }
+}
+
+// The file read here, part by part, and each part handed over to the
+// engine, which keeps the one copy of it: every file saved is made from
+// it, and the file is compared with it first. (WebKit's workers cannot read
+// a File made on the page.) The next part is read while the engine takes
+// in the one before. Then the engine's opening of it.
+async function hand_over(file, generation) {
+  learn_opened(generation, { size: file.size });
+  await tool.call({ op: 'receive', size: file.size });
+  let taken = null;
+  for (let at = 0; at < file.size; at += open_part) {
+    const bytes = await file.slice(at, at + open_part).arrayBuffer();
+    check_current(generation);
+    await taken;
+    taken = tool.call({ op: 'part', at, bytes }, [bytes]);
+    // (A newer opening may drop this one while its next part is read.)
+    taken.catch(() => {});
+  }
+  await taken;
+  return tool.call({ op: 'open' });
 }
 
 // Why an opened file does not look like a data file: the block's values

@@ -20,12 +20,66 @@ export function set_busy(busy, key) {
   for (const part of busy_parts)
     part(busy);
   show_progress(busy ? key : null);
+  clearTimeout(meter.timer);
+  meter.shown = false;
+  $('progress-meter').hidden = true;
+  if (busy)
+    meter.timer = setTimeout(show_meter, meter_after_ms);
 }
 
+// The line that says what the page is doing; the live region hears of a
+// new step only, not of every percent.
 export function show_progress(key, values = []) {
   const name = opened.name;
-  say($('progress'), key && texts.progress[key] ? () => texts.progress[key](name, ...values) : '');
+  const text = key && (() => (texts.progress[key] ?? texts.progress_steps[key])?.(name, ...values) ?? '');
+  if (!text)
+    say($('progress'), '');
+  else if ($('progress').textContent !== text())
+    say($('progress'), text);
+  set_meter(key, values);
 }
+
+// Work that lasts longer than this shows how far it is on a bar.
+const meter_after_ms = 500;
+// How far the opening of a file is, from the engine's own count: the bytes
+// it has received (a quarter of the whole) and the points it has summarized
+// of the records the file can hold (most of the rest), which it does as the
+// bytes come in; then the page showing the log.
+const opening_steps = {
+  reading: (received, size, done, records) => 0.25 * received / size + 0.7 * (records ? done / records : 0),
+  summary: (done, records) => 0.25 + 0.7 * (records ? done / records : 1),
+  showing: () => 0.95,
+};
+const meter = { timer: 0, shown: false, fraction: null };
+
+function set_meter(key, values) {
+  const step = opening_steps[key];
+  meter.fraction = step ? Math.min(1, step(...values)) : null;
+  if (meter.shown)
+    show_meter();
+}
+
+function show_meter() {
+  meter.shown = true;
+  const box = $('progress-meter');
+  box.hidden = meter.fraction === null;
+  if (box.hidden)
+    return;
+  const percent = Math.floor(100 * meter.fraction);
+  $('progress-bar').value = percent;
+  $('progress-percent').textContent = texts.percent(percent);
+}
+
+// Whether the bar is shown: the work has lasted longer than half a second.
+export const meter_shown = () => meter.shown && !$('progress-meter').hidden;
+
+// Resolves once the page as it stands now has been painted (at once where
+// the page is not shown, and so not painted).
+export const after_paint = () => new Promise((done) => {
+  if (document.visibilityState === 'hidden')
+    return done();
+  requestAnimationFrame(() => setTimeout(done, 0));
+});
 
 // The engine's progress shows while the page is busy.
 export function start_status() {

@@ -203,4 +203,9 @@ export const de = {
   units_imperial: 'mi, ft, mph',
   language_label: 'Sprache',
   logo_label: 'trekdump',
+  progress_steps: {
+    summary: (name) => `${name} wird geöffnet: die Tracks werden zusammengefasst…`,
+    showing: (name) => `${name} wird geöffnet: die Tracks werden angezeigt…`,
+  },
+  percent: (n) => `${n} %`,
 };

@@ -201,4 +201,10 @@ export const en = {
   units_imperial: 'mi, ft, mph',
   language_label: 'Language',
   logo_label: 'trekdump',
+  // How far a long opening is: its steps after the reading, and the bar's figure.
+  progress_steps: {
+    summary: (name) => `Opening ${name}: summing up its tracks…`,
+    showing: (name) => `Opening ${name}: showing its tracks…`,
+  },
+  percent: (n) => `${n}%`,
 };

@@ -59,6 +59,7 @@ export const tool = {
   receive(data) {
     if (data.ready)
       this.ready = true;
+    if (data.progress === 'timing') return globalThis.P?.push(['receive in worker ' + data.values[0].toFixed(1), performance.now()]);
     if (data.progress)
       return this.on_progress(data.progress, data.values);
     const waiting = this.pending.get(data.id);
@@ -85,9 +86,10 @@ export const tool = {
         this.worker.postMessage({ ...message, id }, this.ready ? transfer : []);
     });
   },
-  // Ends the work in progress: a new worker takes the next runs.
+  // Ends the work in progress: a new worker takes the next runs. An idle
+  // worker (the one started with the page) stays.
   cancel() {
-    if (!this.worker)
+    if (!this.worker || !this.pending.size)
       return;
     this.fail(new Superseded());
   },

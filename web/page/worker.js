@@ -1,6 +1,6 @@
 // In the worker: one engine, answering the page's messages in turn.
 import { Said } from './constants.js';
-import { make_engine } from './engine.js';
+import { buffers_in, make_engine } from './engine.js';
 
 export function serve_worker() {
   let handle = null;
@@ -13,7 +13,8 @@ export function serve_worker() {
       return;
     }
     queue = queue.then(() => handle(message)).then(
-      (result) => self.postMessage({ id: message.id, result }),
+      // The arrays of a result are handed over, not copied.
+      (result) => self.postMessage({ id: message.id, result }, buffers_in(result)),
       (error) => self.postMessage({ id: message.id, error: String(error?.message ?? error),
         name: error?.name, said: error instanceof Said }));
   };
