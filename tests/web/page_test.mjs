@@ -230,6 +230,10 @@ async function check(engine, name, body) {
 // A log large enough that its opening is still running when the next file is chosen.
 const big = path.join(scratch, 'big.DAT');
 spawnSync(path.join(native_build, 'make_log'), ['300000', big]);
+// A 200 MB data file: 12,500,000 points in 6,250 tracks, one in a hundred a
+// push log point (bench/make_log.cc).
+const huge = { file: path.join(scratch, 'huge.DAT'), points: 12500000, tracks: 6250, pushes: 125000 };
+spawnSync(path.join(native_build, 'make_log'), [String(huge.points), huge.file]);
 
 async function test_engine(engine, url) {
   await engine.goto(url);
@@ -845,6 +849,38 @@ async function test_engine(engine, url) {
       return painted.size;
     });
     assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
+  });
+
+  // A 200 MB file chosen from the disk: the right counts, a table that holds
+  // only the rows in view and still reaches every track with the keys, a
+  // profile, and the export refused for its size; nothing busy afterwards.
+  await check(engine, 'a 200 MB data file opens with its counts, and the page is usable', async () => {
+    await engine.upload(huge.file);
+    await t(() => window.test.idle());
+    const state = await t(async () => {
+      const $ = (s) => document.querySelector(s);
+      const rows = () => [...document.querySelectorAll('#tracks tbody tr')];
+      const counts = [...$('#summary').rows].slice(0, 3).map((r) => Number(r.cells[1].textContent));
+      const drawn = Number($('#drawing').dataset.steps);
+      const shown = rows().length;
+      rows()[0].focus();
+      document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key: 'End', bubbles: true }));
+      const last = [document.activeElement.getAttribute('aria-rowindex'), rows().filter((r) => r.tabIndex === 0).length];
+      document.activeElement.click();
+      while ($('#profile-box').dataset.track !== document.activeElement.cells[0].textContent)
+        await new Promise((done) => setTimeout(done, 20));
+      $('#download-gpx').click();
+      await window.test.idle();
+      return { counts, drawn, shown, rowcount: $('#tracks').getAttribute('aria-rowcount'), last,
+        message: $('#message').textContent, busy: document.documentElement.dataset.busy ?? null };
+    });
+    assert.deepEqual(state.counts, [huge.points, huge.tracks, huge.pushes]);
+    assert.ok(state.drawn > 0 && state.drawn <= 12000, `${state.drawn} steps of the path drawn`);
+    assert.ok(state.shown <= 60, `${state.shown} rows in the table`);
+    assert.equal(state.rowcount, String(huge.tracks + 2));
+    assert.deepEqual(state.last, [String(huge.tracks + 2), 1]);
+    assert.match(state.message, /^The GPX document of huge\.DAT would be 1353 MB/);
+    assert.equal(state.busy, null);
   });
 
   await check(engine, 'at 375 px wide nothing lies off-screen but inside the tracks\' own box', async () => {
