@@ -109,7 +109,6 @@ export function draw() {
     return;
   }
   g.setTransform(ratio, 0, 0, ratio, 0, 0);
-  g.lineJoin = 'round';
   g.lineCap = 'round';
   const { w, h } = map.size;
   const in_view = (e) => {
@@ -134,13 +133,17 @@ export function draw() {
     steps += stroke_track(g, i === chosen ? own_level : level, i, { k: map.k, ...map.view, w, h });
     g.stroke();
   };
+  // Round joins for the chosen track's wide line; the others' narrow ones
+  // look the same with bevelled joins, which cost half as much to draw.
   for (const i of shown) {
     if (i === chosen) {
       g.globalAlpha = 1;
+      g.lineJoin = 'round';
       stroke(i, '#fff', 8);
       stroke(i, track_colour(i), 4.5);
     } else {
       g.globalAlpha = chosen >= 0 ? 0.4 : 1;
+      g.lineJoin = 'bevel';
       stroke(i, track_colour(i), 2.5);
     }
   }
