@@ -18,6 +18,8 @@ const closest = metres_per_degree / 0.25;
 // The most push log points that get a marker of their own, and the square
 // of pixels in which one of another track's stands for all.
 const marker_limit = 150;
+// More push log points of other tracks than this in view are drawn small.
+const crowded = 200;
 const push_time_size = 19;
 const push_cell = 12;
 
@@ -160,7 +162,9 @@ export function draw() {
   }
   const pushes = visible_pushes(scan, chosen);
   const own = (p) => p.track === chosen;
-  mark_pushes(g, pushes.drawn.filter((p) => !own(p)).map((p) => p.at), chosen < 0 ? 1 : 0.7);
+  // Where many stand, the other tracks' are drawn small, the tracks seen between them.
+  const other_pushes = pushes.drawn.filter((p) => !own(p));
+  mark_pushes(g, other_pushes.map((p) => p.at), other_pushes.length > crowded ? 0.45 : chosen < 0 ? 1 : 0.7);
   mark_pushes(g, pushes.drawn.filter(own).map((p) => p.at), 1);
   show_markers(pushes.markers);
   show_place();
