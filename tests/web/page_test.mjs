@@ -851,12 +851,23 @@ async function test_engine(engine, url) {
     assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
   });
 
-  // A 200 MB file chosen from the disk: the right counts, a table that holds
-  // only the rows in view and still reaches every track with the keys, a
-  // profile, and the export refused for its size; nothing busy afterwards.
+  // A 200 MB file chosen from the disk: a bar of how far it is, the right
+  // counts, a table that holds only the rows in view and still reaches every
+  // track with the keys, a profile, and the export refused for its size;
+  // nothing busy afterwards.
   await check(engine, 'a 200 MB data file opens with its counts, and the page is usable', async () => {
+    // Every percent the bar shows meanwhile.
+    await t(() => {
+      window.percents = [];
+      new MutationObserver(() => window.percents.push(Number(document.querySelector('#progress-bar').value)))
+        .observe(document.querySelector('#progress-percent'), { childList: true, characterData: true, subtree: true });
+    });
     await engine.upload(huge.file);
     await t(() => window.test.idle());
+    // The bar came, went up and stood at the step that shows the log until the page was idle.
+    const percents = await t(() => window.percents);
+    assert.ok(new Set(percents).size >= 3 && percents.every((p, i) => !i || p >= percents[i - 1]) &&
+      percents.at(-1) >= 95, percents.join(' '));
     const state = await t(async () => {
       const $ = (s) => document.querySelector(s);
       const rows = () => [...document.querySelectorAll('#tracks tbody tr')];
