@@ -5,10 +5,9 @@
 // steps as the parts come in, so that the page can say how far it is, and
 // trekdump_summary hands over its parts.
 // The settings (trekdump_settings), the document of one track
-// (trekdump_track_gpx), its profile (trekdump_profile) and the push log
-// points' times (trekdump_push_times) are written to out_path for the page
-// to read; each returns 0, or -1 when the file holds no such thing or the
-// output cannot be written.
+// (trekdump_track_gpx) and its profile (trekdump_profile) are written to
+// out_path for the page to read; each returns 0, or -1 when the file holds
+// no such thing or the output cannot be written.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -75,7 +74,7 @@ int write_text(const char* out_path, const std::string& text)
 }
 
 // The summary's parts where the page finds them: the JSON text, the push log
-// points' positions, the tracks' extents, then the number of levels of the
+// points' positions and times, the tracks' extents, then the number of levels of the
 // drawing's path and each (the path itself first) as its pairs and its
 // tracks' first pairs; each as where it lies and how many bytes, floats or
 // numbers it holds.
@@ -88,6 +87,7 @@ void gather_parts()
     };
     part(opened.json.data(), opened.json.size());
     part(s.push_xy.data(), s.push_xy.size());
+    part(s.push_times.data(), s.push_times.size());
     part(s.extents.data(), s.extents.size());
     opened.parts.push_back(static_cast<std::uint32_t>(1 + s.coarser.size()));
     part(s.path.data(), s.path.size());
@@ -101,12 +101,21 @@ void gather_parts()
 }  // namespace
 
 // Room for a data file of size bytes, which the page fills; whatever was
-// opened before is dropped. Null where the memory cannot be had.
+// opened before is dropped. Null where the memory cannot be had. The
+// engine's memory grows once, for the file and what its summary will take
+// beside it (room below the file, given back at once for the summary to
+// use): each later growth may copy all of it in the browser.
 extern "C" unsigned char* trekdump_receive(std::uint32_t size)
 {
     opened = opened_file();
+    std::size_t records = size > layout::log_start ? (size - layout::log_start) / layout::record_size : 0;
+    std::size_t summary = 2 * 2 * sizeof(float) * std::min<std::size_t>(records, 1u << 21) +
+                          records / 8 + (8u << 20);
+    std::unique_ptr<unsigned char[]> room(new (std::nothrow) unsigned char[summary]);
     opened.bytes.reset(new (std::nothrow) unsigned char[size ? size : 1]);
+    room.reset();
     opened.size = opened.bytes ? size : 0;
+    opened.builder.reserve(records);
     return opened.bytes.get();
 }
 
@@ -176,24 +185,4 @@ extern "C" int trekdump_profile(const char* out_path, std::uint32_t first, std::
         return -1;
     return write_text(out_path, profile_json(profile_of(points_from(first, count), first, width,
                                                         against_time != 0)));
-}
-
-// The time of every push log point of the log, in their order (the GPX's
-// numbering): a JSON array of "YYYY-MM-DD hh:mm:ss", UTC, for the markers of
-// the drawing.
-extern "C" int trekdump_push_times(const char* out_path)
-{
-    std::string json = "[";
-    for (std::size_t i = 0; i < opened.points; ++i) {
-        track_point p = log_point(opened.bytes.get(), i);
-        if (!(p.flags & layout::flag_push_point))
-            continue;
-        point_time t = decode_time(p.timestamp);
-        char text[40];
-        std::snprintf(text, sizeof text, "%s\"%04d-%02d-%02d %02d:%02d:%02d\"", json.size() > 1 ? "," : "",
-                      t.year, t.month, t.day, t.hour, t.minute, t.second);
-        json += text;
-    }
-    json += "]\n";
-    return write_text(out_path, json);
 }

@@ -30,14 +30,14 @@ add_dependencies(trekdump_web page_script)
 # byte, the data file on the in-memory file system, the WebAssembly inside the
 # HTML file, getopt's diagnostics in the native tool's words, and what the
 # page learns from the engine, which holds the opened file in its memory:
-# the log's summary in steps, the settings, one track's GPX and its profile,
-# the push log points' times (engine.cc).
+# the log's summary in steps, the settings, one track's GPX and its profile
+# (engine.cc).
 target_link_options(trekdump_web PRIVATE
   -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=create_trekdump -sINVOKE_RUN=0
   -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker
   -sTOTAL_STACK=1MB -sINITIAL_MEMORY=2MB
   -sEXPORTED_RUNTIME_METHODS=callMain,ccall,FS
-  -sEXPORTED_FUNCTIONS=_main,_trekdump_receive,_trekdump_summarize,_trekdump_summary,_trekdump_settings,_trekdump_track_gpx,_trekdump_profile,_trekdump_push_times -sMINIFY_HTML=0
+  -sEXPORTED_FUNCTIONS=_main,_trekdump_receive,_trekdump_summarize,_trekdump_summary,_trekdump_settings,_trekdump_track_gpx,_trekdump_profile -sMINIFY_HTML=0
   -Wl,--wrap=getopt_long
   --shell-file ${web_dir}/shell.html --extern-post-js ${page_script})
 

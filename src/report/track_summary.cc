@@ -65,13 +65,26 @@ std::int64_t days(std::int64_t year, std::int64_t month, std::int64_t day)
     return era * 146097 + day_of_era - 719468 + day - 1;
 }
 
-std::string time_text(std::uint32_t packed)
+// "YYYY-MM-DD hh:mm:ss": every field of a packed time is below 64 and its
+// year within 2000-2063, so each prints in its fixed width.
+void append_time(std::string& out, std::uint32_t packed)
 {
     point_time t = decode_time(packed);
-    char text[32];
-    std::snprintf(text, sizeof text, "\"%04d-%02d-%02d %02d:%02d:%02d\"", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
+    const int fields[] = {t.year / 100, t.year % 100, t.month, t.day, t.hour, t.minute, t.second};
+    const char after[] = "\0-- ::";
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        out += static_cast<char>('0' + fields[i] / 10);
+        out += static_cast<char>('0' + fields[i] % 10);
+        if (i + 1 < std::size(fields) && after[i])
+            out += after[i];
+    }
+}
+
+std::string time_text(std::uint32_t packed)
+{
+    std::string text = "\"";
+    append_time(text, packed);
+    return text + "\"";
 }
 
 // Track t's extent (see log_summary::extents).
@@ -94,25 +107,34 @@ void add_extent(log_summary& s, std::size_t t)
     s.extents.insert(s.extents.end(), {west, east, south, north});
 }
 
-// The pairs of a level as indices into the path, with each track's first.
+// The cell of a coordinate in cells of size degrees (a power of two, so
+// the multiplication is exact).
+std::int64_t cell_of(float v, double size)
+{
+    return static_cast<std::int64_t>(std::floor(v * (1 / size)));
+}
+
+// The pairs of a level as indices into the path (every pair of it where
+// whole), with each track's first.
 struct kept_pairs {
+    bool whole = false;
     std::vector<std::uint32_t> pairs;
     std::vector<std::uint32_t> from;
 };
 
 // Of the level (whose tracks start at from), each track's first and last
-// pair and every pair that leaves the cell of the last one kept; cells are
-// those of the finest level (cell) shifted right by shift.
-kept_pairs thinned(const kept_pairs& level, const std::vector<std::int64_t>& cell, int shift)
+// pair and every pair that leaves the cell of size degrees of the last one
+// kept.
+kept_pairs thinned(const std::vector<float>& path, const kept_pairs& level, double size)
 {
     kept_pairs next;
-    next.pairs.reserve(level.pairs.size() / 2);
+    next.pairs.reserve((level.whole ? path.size() / 2 : level.pairs.size()) / 2);
     for (std::size_t t = 0; t + 1 < level.from.size(); ++t) {
         next.from.push_back(static_cast<std::uint32_t>(next.pairs.size()));
         std::int64_t kept_x = 0, kept_y = 0;
         for (std::uint32_t k = level.from[t]; k < level.from[t + 1]; ++k) {
-            std::uint32_t pair = level.pairs[k];
-            std::int64_t x = cell[2 * pair] >> shift, y = cell[2 * pair + 1] >> shift;
+            std::uint32_t pair = level.whole ? k : level.pairs[k];
+            std::int64_t x = cell_of(path[2 * pair], size), y = cell_of(path[2 * pair + 1], size);
             bool ends = k == level.from[t] || k + 1 == level.from[t + 1];
             if (!ends && x == kept_x && y == kept_y)
                 continue;
@@ -123,6 +145,25 @@ kept_pairs thinned(const kept_pairs& level, const std::vector<std::int64_t>& cel
     }
     next.from.push_back(static_cast<std::uint32_t>(next.pairs.size()));
     return next;
+}
+
+// How many pairs share a cell with the pair before them from which level on
+// (counted in doublings of the finest cell): a pair can only leave a level
+// where it does, so a level that cannot halve the last one kept need not be
+// thinned at all.
+std::vector<std::size_t> merging_from(const std::vector<float>& path,
+                                      const std::vector<std::uint32_t>& from)
+{
+    std::vector<std::size_t> merging(65);
+    for (std::size_t t = 0; t + 1 < from.size(); ++t)
+        for (std::uint32_t k = from[t] + 1; k < from[t + 1]; ++k) {
+            // Two cells are one from the doubling on that clears the bits they differ in.
+            auto differ = [&](std::size_t i) {
+                return cell_of(path[i], finest_cell) ^ cell_of(path[i - 2], finest_cell);
+            };
+            ++merging[std::bit_width(static_cast<std::uint64_t>(differ(2 * k) | differ(2 * k + 1)))];
+        }
+    return merging;
 }
 
 }  // namespace
@@ -144,10 +185,16 @@ void log_summary_builder::add(const track_point& p)
         ++pushes_;
         s_.push_xy.push_back(static_cast<float>(p.longitude / 1e7));
         s_.push_xy.push_back(static_cast<float>(p.latitude / 1e7));
+        append_time(s_.push_times, p.timestamp);
     }
     t.push_to = pushes_;
     gpx_.add(p);
     add_to_path(s_, s_.points++, p, limit_);
+}
+
+void log_summary_builder::reserve(std::size_t points)
+{
+    s_.path.reserve(2 * std::min<std::size_t>(points, limit_));
 }
 
 log_summary log_summary_builder::finish()
@@ -181,32 +228,16 @@ log_summary summarize_log(const std::vector<track_point>& points, std::uint32_t 
 std::vector<path_level> coarser_levels(const std::vector<float>& path,
                                        const std::vector<std::uint32_t>& from)
 {
-    // Each pair's cell of the finest level as whole numbers: a cell twice as
-    // large is the same number shifted right by one.
-    std::vector<std::int64_t> cell(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i)
-        cell[i] = static_cast<std::int64_t>(std::floor(path[i] / finest_cell));
-    // A pair can only leave a level where it shares a cell with the pair
-    // before it: merging[s] counts the pairs that do so from shift s on, so a
-    // level that cannot halve the last one kept need not be thinned at all.
-    std::vector<std::size_t> merging(65);
-    for (std::size_t t = 0; t + 1 < from.size(); ++t)
-        for (std::uint32_t k = from[t] + 1; k < from[t + 1]; ++k) {
-            auto differ = static_cast<std::uint64_t>((cell[2 * k] ^ cell[2 * k - 2]) |
-                                                     (cell[2 * k + 1] ^ cell[2 * k - 1]));
-            ++merging[std::bit_width(differ)];
-        }
-    kept_pairs last{.pairs = std::vector<std::uint32_t>(path.size() / 2), .from = from};
-    for (std::uint32_t i = 0; i < last.pairs.size(); ++i)
-        last.pairs[i] = i;
+    std::vector<std::size_t> merging = merging_from(path, from);
+    kept_pairs last{.whole = true, .pairs = {}, .from = from};
     std::vector<path_level> levels;
-    std::size_t kept = last.pairs.size(), may_merge = 0;
-    int shift = 0;
-    for (double size = finest_cell; size <= coarsest_cell; size *= 2, ++shift) {
-        may_merge += merging[shift];
+    std::size_t kept = path.size() / 2, may_merge = 0;
+    int doublings = 0;
+    for (double size = finest_cell; size <= coarsest_cell; size *= 2, ++doublings) {
+        may_merge += merging[doublings];
         if (path.size() / 2 - may_merge > kept / 2)
             continue;
-        last = thinned(last, cell, shift);
+        last = thinned(path, last, size);
         if (last.pairs.empty() || last.pairs.size() * 2 > kept)
             continue;
         kept = last.pairs.size();

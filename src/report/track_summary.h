@@ -34,6 +34,8 @@ struct path_level {
     std::vector<std::uint32_t> from;   // each track's first pair in xy, then the end
 };
 
+constexpr std::size_t push_time_size = 19;
+
 // The cells of the coarser levels: from about 0.2 m to about 256 degrees,
 // doubling; a level is kept only where it holds at most half the points of
 // the last one kept, so all of them together hold no more than the path.
@@ -55,6 +57,9 @@ struct log_summary {
     std::vector<float> extents;
     std::vector<path_level> coarser;       // ever coarser, as path_level says
     std::vector<float> push_xy;  // every push log point, (longitude, latitude)
+    // Every push log point's time, "YYYY-MM-DD hh:mm:ss" UTC, one after the
+    // other without a separator (push_time_size characters each).
+    std::string push_times;
     std::uint64_t gpx_bytes = 0;  // the size of the log's whole GPX document
 };
 
@@ -63,6 +68,8 @@ struct log_summary {
 class log_summary_builder {
 public:
     explicit log_summary_builder(std::uint32_t path_limit = 1u << 21) : limit_(path_limit) {}
+    // Room for about this many points, so that the path does not grow by copies.
+    void reserve(std::size_t points);
     void add(const track_point& p);
     // The summary of the points added, with the drawing's coarser levels.
     log_summary finish();

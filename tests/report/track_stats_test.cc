@@ -4,6 +4,7 @@
 #include "report/track_stats.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -141,6 +142,37 @@ TEST(TrackStats, EveryFigureAsDefined)
 
 // 100,000 points with a spike and a dip in their altitudes: at most one
 // column per pixel, the spike, the dip and the track's maximum speed kept.
+// The distance of a step, whose short steps take series for the sine and
+// the arc sine, against the formula with the library's functions: the same
+// to the last digits, below the series' limit (about 6 km) and above it.
+TEST(TrackStats, StepDistanceAsTheFormulaGives)
+{
+    auto formula = [](const track_point& a, const track_point& b) {
+        const double r = 3.141592653589793 / 180 / 1e7;
+        double sin_lat = std::sin((b.latitude - static_cast<double>(a.latitude)) * r / 2);
+        double sin_lon = std::sin((b.longitude - static_cast<double>(a.longitude)) * r / 2);
+        double h = sin_lat * sin_lat + std::cos(a.latitude * r) * std::cos(b.latitude * r) * sin_lon * sin_lon;
+        return 2 * 6'371'008.8 * std::asin(std::fmin(1, std::sqrt(h)));
+    };
+    const struct {
+        std::int32_t lat, lon, north, east;  // the first point, then the step, in units
+    } cases[] = {
+        {476'603'000, 91'758'000, 1, 0},              // a centimetre
+        {476'603'000, 91'758'000, 900, -700},         // a walker's second
+        {-337'000'000, 1'799'999'000, 0, 2'000},      // over the 180° meridian
+        {0, 0, 500'000, 500'000},                     // some 8 km: beyond the series
+        {100'000'000, 0, 550'000, 0},                 // about the series' limit
+        {0, 0, 0, 1'800'000'000},                     // half the earth
+        {899'999'999, 0, -1'799'999'998, 0},          // pole to pole
+    };
+    for (const auto& c : cases) {
+        track_point a{0, 0, 0, c.lat, c.lon, 0};
+        track_point b{0, 0, 0, c.lat + c.north, c.lon + c.east, 0};
+        double expected = formula(a, b);
+        EXPECT_NEAR(metres_between(a, b), expected, 4e-15 * expected) << c.north << " " << c.east;
+    }
+}
+
 TEST(TrackProfile, ThinnedToOnePairPerColumn)
 {
     datafile_builder data;

@@ -63,6 +63,7 @@ TEST(TrackSummary, TracksAsTheExportDividesThem)
         EXPECT_EQ(t.max_lon, e.max_lon) << i;
     }
     EXPECT_EQ(s.push_xy.size(), 6u);
+    EXPECT_EQ(s.push_times, "2008-08-17 06:00:002009-01-01 00:00:012010-02-03 04:05:06");
     EXPECT_TRUE(summary_json(s).starts_with(
               "{\"points\":5,\"stride\":1,\"first_time\":\"2008-08-17 06:00:00\","
               "\"last_time\":\"2010-02-03 04:05:06\",\"tracks\":[{\"number\":1,\"first\":0,"

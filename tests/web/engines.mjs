@@ -163,32 +163,40 @@ export function catch_downloads(engine, sizes_only = false) {
   }, sizes_only);
 }
 
-// The memory of a process and all its descendants, in bytes: the sum of their
-// proportional set sizes (shared pages counted once over all).
-export function tree_memory(pid) {
+// A process and all its descendants.
+export function tree_pids(pid) {
   const children = new Map();
-  const processes = new Map();
   for (const entry of fs.readdirSync('/proc')) {
     if (!/^\d+$/.test(entry))
       continue;
     try {
       const stat = fs.readFileSync(`/proc/${entry}/stat`, 'utf8');
-      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-      const parent = Number(fields[1]);
+      const parent = Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
       if (!children.has(parent))
         children.set(parent, []);
       children.get(parent).push(Number(entry));
-      processes.set(Number(entry), entry);
     } catch {}
   }
-  let total = 0;
+  const pids = [];
   for (const todo = [pid]; todo.length;) {
     const p = todo.pop();
-    try {
-      if (processes.has(p))
-        total += 1024 * Number(/^Pss:\s+(\d+)/m.exec(fs.readFileSync(`/proc/${p}/smaps_rollup`, 'utf8'))[1]);
-    } catch {}
+    pids.push(p);
     todo.push(...(children.get(p) ?? []));
+  }
+  return pids;
+}
+
+// The memory of processes, in bytes: the sum of their proportional set
+// sizes (shared pages counted once over all).
+export function memory_of(pids) {
+  let total = 0;
+  for (const p of pids) {
+    try {
+      total += 1024 * Number(/^Pss:\s+(\d+)/m.exec(fs.readFileSync(`/proc/${p}/smaps_rollup`, 'utf8'))[1]);
+    } catch {}
   }
   return total;
 }
+
+// The memory of a process and all its descendants, in bytes.
+export const tree_memory = (pid) => memory_of(tree_pids(pid));

@@ -230,6 +230,10 @@ async function check(engine, name, body) {
 // A log large enough that its opening is still running when the next file is chosen.
 const big = path.join(scratch, 'big.DAT');
 spawnSync(path.join(native_build, 'make_log'), ['300000', big]);
+// A 200 MB data file: 12,500,000 points in 6,250 tracks, one in a hundred a
+// push log point (bench/make_log.cc).
+const huge = { file: path.join(scratch, 'huge.DAT'), points: 12500000, tracks: 6250, pushes: 125000 };
+spawnSync(path.join(native_build, 'make_log'), [String(huge.points), huge.file]);
 
 // The page's helpers for a test in one engine: evaluate, axe-core's
 // findings, open a file, read a text, save with changes and confirm.
@@ -854,6 +858,50 @@ async function test_engine(engine, url) {
       return painted.size;
     });
     assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
+  });
+
+  // A 200 MB file chosen from the disk: a bar of how far it is, the right
+  // counts, a table that holds only the rows in view and still reaches every
+  // track with the keys, a profile, and the export refused for its size;
+  // nothing busy afterwards.
+  await check(engine, 'a 200 MB data file opens with its counts, and the page is usable', async () => {
+    // Every percent the bar shows meanwhile.
+    await t(() => {
+      window.percents = [];
+      new MutationObserver(() => window.percents.push(Number(document.querySelector('#progress-bar').value)))
+        .observe(document.querySelector('#progress-percent'), { childList: true, characterData: true, subtree: true });
+    });
+    await engine.upload(huge.file);
+    await t(() => window.test.idle());
+    // The bar came, went up and stood at the step that shows the log until the page was idle.
+    const percents = await t(() => window.percents);
+    assert.ok(new Set(percents).size >= 3 && percents.every((p, i) => !i || p >= percents[i - 1]) &&
+      percents.at(-1) >= 95, percents.join(' '));
+    const state = await t(async () => {
+      const $ = (s) => document.querySelector(s);
+      const rows = () => [...document.querySelectorAll('#tracks tbody tr')];
+      const counts = [...$('#summary').rows].slice(0, 3).map((r) => Number(r.cells[1].textContent));
+      const drawn = Number($('#drawing').dataset.steps);
+      const shown = rows().length;
+      rows()[0].focus();
+      document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key: 'End', bubbles: true }));
+      const last = [document.activeElement.getAttribute('aria-rowindex'), rows().filter((r) => r.tabIndex === 0).length];
+      document.activeElement.click();
+      while ($('#profile-box').dataset.track !== document.activeElement.cells[0].textContent)
+        await new Promise((done) => setTimeout(done, 20));
+      $('#download-gpx').click();
+      await window.test.idle();
+      return { counts, drawn, shown, rowcount: $('#tracks').getAttribute('aria-rowcount'), last,
+        message: $('#message').textContent, busy: document.documentElement.dataset.busy ?? null };
+    });
+    assert.deepEqual(state.counts, [huge.points, huge.tracks, huge.pushes]);
+    // Drawn from a level of detail, not from the 12,500,000 points.
+    assert.ok(state.drawn > 0 && state.drawn <= 100000, `${state.drawn} steps of the path drawn`);
+    assert.ok(state.shown <= 60, `${state.shown} rows in the table`);
+    assert.equal(state.rowcount, String(huge.tracks + 2));
+    assert.deepEqual(state.last, [String(huge.tracks + 2), 1]);
+    assert.match(state.message, /^The GPX document of huge\.DAT would be 1353 MB/);
+    assert.equal(state.busy, null);
   });
 
   await check(engine, 'at 375 px wide nothing lies off-screen but inside the tracks\' own box', async () => {

@@ -98,6 +98,7 @@ async function held_file(compiled, size) {
   return {
     size,
     received: () => received,
+    summarized: () => [done, records],
     // The bytes where they lie; valid until the instance's memory grows.
     view: () => module.HEAPU8.subarray(at, at + size),
     part(offset, bytes) {
@@ -113,8 +114,9 @@ async function held_file(compiled, size) {
         progress(done, records);
         if (done - before < summary_step)
           return;
-        // (On the page itself, without a worker, the page paints meanwhile.)
-        await new Promise((next) => setTimeout(next, 0));
+        // On the page itself, without a worker, the page paints meanwhile.
+        if (typeof document !== 'undefined')
+          await new Promise((next) => setTimeout(next, 0));
       }
     },
     // The summary once the whole file has been summarized.
@@ -168,19 +170,27 @@ export function make_engine(wasm_bytes, progress) {
     return same_bytes(part.subarray(head), expected.subarray(head));
   }
 
-  // What opening the file learns, once all its parts are there: the summary
-  // of its log (the parts received before are summarized already), the
-  // listing (the tool's run, which also says whether the file is a data file
-  // at all), the settings and the block's values outside the known sets.
+  // What the tool's own runs say of the opened file, from its first part on
+  // (they read the configuration block alone): the listing (which also says
+  // whether the file is a data file at all) and the block's values outside
+  // the known sets.
+  let listed = null;
+  async function list() {
+    const r = await run_on_opened(['--conf', data_name]);
+    const check = r.status === 0 ? await run(['--analyze', data_name], resolve_files({ [data_name]: 'block' })) : null;
+    return { ...r, unknown_values: check?.stdout };
+  }
+
+  // What opening the file learns, once all its parts are there: the listing,
+  // the summary of its log (the parts received before are summarized
+  // already), the settings and the block's values outside the known sets.
   async function open() {
     await opened.summarize((done, total) => progress('summary', done, total));
-    const r = await run_on_opened(['--conf', data_name]);
+    const r = listed ?? await list();
     if (r.status !== 0)
       return { ...r, scan: null };
-    const scan = opened.summary();
     const settings = JSON.parse(cp850(opened.call('trekdump_settings')));
-    const check = await run(['--analyze', data_name], resolve_files({ [data_name]: 'block' }));
-    return { ...r, scan, settings, unknown_values: check.stdout };
+    return { ...r, scan: opened.summary(), settings };
   }
 
   return async function handle(message) {
@@ -190,13 +200,19 @@ export function make_engine(wasm_bytes, progress) {
       // A new file: its size first, then its parts in turn, then 'open'.
       case 'receive':
         opened = null;
+        listed = null;
         opened = await held_file(compiled, message.size);
         progress('reading', 0, message.size);
         return true;
       case 'part': {
         opened.part(message.at, new Uint8Array(message.bytes));
+        // Its memory given back at once, not whenever the collector comes:
+        // else a large file's parts add up to a second copy of it.
+        message.bytes.transfer?.(0);
         const reading = (done, total) => progress('reading', opened.received(), opened.size, done, total);
-        reading(0, 1);
+        reading(...opened.summarized());
+        if (message.at === 0 && opened.received() >= Math.min(opened.size, log_start))
+          listed = await list();
         await opened.summarize(reading);
         return true;
       }
@@ -234,8 +250,6 @@ export function make_engine(wasm_bytes, progress) {
       case 'profile':
         return JSON.parse(new TextDecoder().decode(opened.call('trekdump_profile',
           [message.first, message.count, message.width, message.against_time ? 1 : 0])));
-      case 'push_times':
-        return JSON.parse(new TextDecoder().decode(opened.call('trekdump_push_times')));
     }
     throw new Said(`unknown operation ${message.op}`);
   };
@@ -259,6 +273,7 @@ function read_summary(module, table) {
     return new Type(module.HEAPU8.slice(at, at + Type.BYTES_PER_ELEMENT * count).buffer);
   };
   const wpt_xy = copy(Float32Array);
+  const push_times = copy(Uint8Array);
   const extents = copy(Float32Array);
   const levels = [];
   for (let l = 0, count = next(); l < count; ++l)
@@ -266,7 +281,7 @@ function read_summary(module, table) {
   for (const t of summary.tracks)
     t.pushes = t.push_to - t.push_from;
   return { ...summary, size: summary.gpx_bytes, pushes: wpt_xy.length / 2, drawing: levels[0].xy,
-    levels, wpt_xy, extents };
+    levels, wpt_xy, push_times, extents };
 }
 
 // The buffers of the typed arrays in a result, for a message that hands

@@ -53,30 +53,37 @@ function choose_colours(extents) {
   return colours;
 }
 
-// The most steps of the path one view draws: a view of much of a full
-// device, where tracks cross one another on every pixel, takes a coarser
-// level than its pixels would ask for.
-const step_budget = 20000;
+// The steps of the path a view draws, as the budget asks: a view of much of
+// a full device, where tracks cross one another on every pixel, takes a
+// coarser level than its pixels would ask for, though none coarser than
+// most_pixels to a cell. Beside a chosen track, the rest of the tracks
+// (drawn faint) get less.
+const step_budgets = { all: 12000, rest: 5000 };
+const most_pixels = 8;
 
 // The level of the path for a view of pixel degrees (of latitude) to a CSS
 // pixel that shows the tracks shown: the coarsest whose cell is no larger
 // than two pixels, so that the steps drawn are a pixel or two long, as
 // narrow as the line is wide; or a coarser one, the first that holds no more
-// than step_budget steps of them.
-export function level_for(scan, pixel, shown) {
+// steps of them than the budget, or the coarsest of most_pixels.
+export function level_for(scan, pixel, shown, budget) {
   const fine = scan.levels.findLastIndex((level) => level.cell <= 2 * pixel);
   const steps = (level) => shown.reduce((n, i) => n + level.from[i + 1] - level.from[i], 0);
   let l = Math.max(0, fine);
-  while (l + 1 < scan.levels.length && steps(scan.levels[l]) > step_budget)
+  while (l + 1 < scan.levels.length && scan.levels[l + 1].cell <= most_pixels * pixel &&
+    steps(scan.levels[l]) > step_budgets[budget])
     ++l;
   return scan.levels[l];
 }
 
+// The shortest step drawn, in CSS pixels either way: a shorter one adds
+// nothing to a line as wide as the tracks' (and costs as much to draw).
+const min_step = 1.5;
+
 // Strokes track i of the level on g in a view of w by h CSS pixels whose
 // middle shows the projected place (x, y) at s pixels per degree: only the
-// steps that may cross the view, and of those none that ends on the pixel
-// of the point before it. A track on one pixel is a dot. Returns the steps
-// drawn.
+// steps that may cross the view, and of those none shorter than min_step.
+// A track on one spot is a dot. Returns the steps drawn.
 export function stroke_track(g, level, i, { k, x, y, s, w, h }) {
   const [from, to] = pairs_of(level, i);
   const xy = level.xy;
@@ -88,7 +95,7 @@ export function stroke_track(g, level, i, { k, x, y, s, w, h }) {
     const py = h / 2 - (xy[2 * p + 1] - y) * s;
     const at_side = beyond(px, py);
     if (side >= 0 && !(side & at_side)) {
-      if (Math.round(px) === Math.round(last_x) && Math.round(py) === Math.round(last_y))
+      if (Math.abs(px - last_x) < min_step && Math.abs(py - last_y) < min_step)
         continue;
       if (pen_up)
         g.moveTo(last_x, last_y);

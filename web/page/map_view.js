@@ -6,7 +6,6 @@ import { osm_site } from './constants.js';
 import { $ } from './dom.js';
 import { opened } from './state.js';
 import { say, texts } from './texts.js';
-import { tool } from './tool.js';
 import { mark_end, mark_pushes, show_legend, show_scale } from './map_marks.js';
 import { level_for, measure, pairs_of, palette, stroke_track } from './map_path.js';
 import { kind_unit, show_value, view } from './units.js';
@@ -19,14 +18,17 @@ const closest = metres_per_degree / 0.25;
 // The most push log points that get a marker of their own, and the square
 // of pixels in which one of another track's stands for all.
 const marker_limit = 150;
+// More push log points of other tracks than this in view are drawn small.
+const crowded = 200;
+const push_time_size = 19;
 const push_cell = 12;
 
 // What the drawing shows: the log's projection, extents and colours
 // (measure in map_path.js), the view (centre x, y and CSS pixels per
 // projected degree s), the place marked from the profile (a pair of the
-// path) and the push log points' times once the engine has given them.
+// path) and the push log points' markers.
 const map = { k: 1, extents: [], colours: [], all: null, view: null, frame: 0, place: null,
-  push_times: null, push_track: [], markers: new Map(), size: { w: 0, h: 0 } };
+  push_track: [], markers: new Map(), size: { w: 0, h: 0 } };
 
 export const track_colour = (i) => map.colours[i] ?? palette[i % palette.length];
 
@@ -109,7 +111,6 @@ export function draw() {
     return;
   }
   g.setTransform(ratio, 0, 0, ratio, 0, 0);
-  g.lineJoin = 'round';
   g.lineCap = 'round';
   const { w, h } = map.size;
   const in_view = (e) => {
@@ -121,23 +122,30 @@ export function draw() {
   const shown = scan.tracks.map((t, i) => i).filter((i) => i !== chosen && in_view(map.extents[i]));
   if (chosen >= 0)
     shown.push(chosen);
-  // The path at the level of detail of the view, each track in one stroke.
-  const level = level_for(scan, 1 / map.view.s, shown);
+  // The path at the level of detail of the view, each track in one stroke;
+  // the chosen track at its own, the others within the budget of the rest.
+  const others = shown.filter((i) => i !== chosen);
+  const level = level_for(scan, 1 / map.view.s, others, chosen >= 0 ? 'rest' : 'all');
+  const own_level = chosen >= 0 ? level_for(scan, 1 / map.view.s, [chosen], 'all') : level;
   let steps = 0;
   const stroke = (i, colour, width) => {
     g.beginPath();
     g.strokeStyle = colour;
     g.lineWidth = width;
-    steps += stroke_track(g, level, i, { k: map.k, ...map.view, w, h });
+    steps += stroke_track(g, i === chosen ? own_level : level, i, { k: map.k, ...map.view, w, h });
     g.stroke();
   };
+  // Round joins for the chosen track's wide line; the others' narrow ones
+  // look the same with bevelled joins, which cost half as much to draw.
   for (const i of shown) {
     if (i === chosen) {
       g.globalAlpha = 1;
+      g.lineJoin = 'round';
       stroke(i, '#fff', 8);
       stroke(i, track_colour(i), 4.5);
     } else {
       g.globalAlpha = chosen >= 0 ? 0.4 : 1;
+      g.lineJoin = 'bevel';
       stroke(i, track_colour(i), 2.5);
     }
   }
@@ -154,7 +162,9 @@ export function draw() {
   }
   const pushes = visible_pushes(scan, chosen);
   const own = (p) => p.track === chosen;
-  mark_pushes(g, pushes.drawn.filter((p) => !own(p)).map((p) => p.at), chosen < 0 ? 1 : 0.7);
+  // Where many stand, the other tracks' are drawn small, the tracks seen between them.
+  const other_pushes = pushes.drawn.filter((p) => !own(p));
+  mark_pushes(g, other_pushes.map((p) => p.at), other_pushes.length > crowded ? 0.45 : chosen < 0 ? 1 : 0.7);
   mark_pushes(g, pushes.drawn.filter(own).map((p) => p.at), 1);
   show_markers(pushes.markers);
   show_place();
@@ -245,9 +255,12 @@ function show_markers(list) {
   }
 }
 
-// A marker's words: its number, its track and, once known, its time.
+// A marker's words: its number, its track and its time (as the engine
+// wrote it, "YYYY-MM-DD hh:mm:ss" UTC, push_time_size characters each).
+const time_text = new TextDecoder();
 function label_marker(button, n, track) {
-  const time = map.push_times?.[n];
+  const times = opened.scan.push_times;
+  const time = time_text.decode(times.subarray(push_time_size * n, push_time_size * (n + 1)));
   button.setAttribute('aria-label', texts.push_marker(n + 1, track + 1, time && show_value('time', time),
     kind_unit('time')));
   if (button === $('tip').owner)
@@ -364,22 +377,6 @@ export function start_drawing() {
   }).observe($('drawing'));
 }
 
-// The push log points' times, asked for once the log is shown.
-async function learn_push_times(scan) {
-  if (!scan.pushes)
-    return;
-  try {
-    const times = await tool.call({ op: 'push_times' });
-    if (opened.scan === scan) {
-      map.push_times = times;
-      for (const [n, button] of map.markers)
-        label_marker(button, n, map.push_track[n]);
-    }
-  } catch {
-    // A newer file was chosen meanwhile; its own times follow.
-  }
-}
-
 // The place of a track on openstreetmap.org: the middle of its extent, at
 // the zoom that shows it whole on a screen of some 1,000 pixels.
 function osm_link(i) {
@@ -395,7 +392,7 @@ function osm_link(i) {
 export function map_show_log(scan) {
   Object.assign(map, measure(scan));
   say($('drawing'), () => texts.drawing_label(scan.tracks.length, scan.pushes), 'aria-label');
-  Object.assign(map, { place: null, push_times: null });
+  map.place = null;
   map.markers.forEach((button) => button.remove());
   map.markers.clear();
   hide_tip();
@@ -403,7 +400,6 @@ export function map_show_log(scan) {
   fit_drawing();
   map.view = scan.tracks.length ? view_of(map.all) : null;
   draw();
-  learn_push_times(scan);
 }
 
 // The chosen track brought into view, whole, with its link to the map site.

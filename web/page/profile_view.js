@@ -142,7 +142,9 @@ function time_step(span, count) {
 function draw_profile() {
   const canvas = $('profile-canvas');
   const { w, h, ratio } = fit_canvas(canvas, 600, 190);
-  const g = canvas.getContext('2d');
+  // (Unaccelerated, as the drawing's: WebKit's accelerated canvas is slow to
+  // draw a profile of a thousand columns.)
+  const g = canvas.getContext('2d', { willReadFrequently: true });
   g.setTransform(ratio, 0, 0, ratio, 0, 0);
   g.clearRect(0, 0, w, h);
   const data = profile.data;

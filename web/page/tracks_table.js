@@ -264,8 +264,9 @@ function select_track(i) {
   show_rows();
   select(track);
   $('download-track').disabled = is_busy();
-  map_show_track(track);
+  // The profile asked for first: the engine reads it while the page draws.
   show_profile(track);
+  map_show_track(track);
 }
 
 export function start_tracks_table() {
