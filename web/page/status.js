@@ -31,11 +31,9 @@ export function set_busy(busy, key) {
 // new step only, not of every percent.
 export function show_progress(key, values = []) {
   const name = opened.name;
-  const text = key && (() => (texts.progress[key] ?? texts.progress_steps[key])?.(name, ...values) ?? '');
-  if (!text)
-    say($('progress'), '');
-  else if ($('progress').textContent !== text())
-    say($('progress'), text);
+  const line = key && texts.progress[key] ? () => texts.progress[key](name, ...values) : '';
+  if (!line || $('progress').textContent !== line())
+    say($('progress'), line);
   set_meter(key, values);
 }
 

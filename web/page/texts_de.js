@@ -33,12 +33,13 @@ export const de = {
   decimal_point: ',',
   progress: {
     reading: (name) => `${name} wird geöffnet: die Datei wird gelesen…`,
-    running: (name) => `${name} wird geöffnet: das Werkzeug listet die Einstellungen und liest das Log…`,
     exporting: (name) => `Das GPX von ${name} wird erstellt…`,
     analyzing: (name) => `${name} wird nach unbekannten Werten durchsucht…`,
     checking: (name) => `Die Änderungen an ${name} werden geprüft…`,
     writing: (name) => `${name} wird geschrieben…`,
     backing_up: (name) => `${name} wird für die Sicherungskopie gelesen…`,
+    summary: (name) => `${name} wird geöffnet: die Tracks werden zusammengefasst…`,
+    showing: (name) => `${name} wird geöffnet: die Tracks werden angezeigt…`,
   },
   discard_question: (name) => `Die Änderungen an ${name} verwerfen?`,
   discard_detail: (other) => `Die geänderten Einstellungen sind nicht gespeichert. Wenn Sie ` +
@@ -202,10 +203,5 @@ export const de = {
   units_metric: 'km, m, km/h',
   units_imperial: 'mi, ft, mph',
   language_label: 'Sprache',
-  logo_label: 'trekdump',
-  progress_steps: {
-    summary: (name) => `${name} wird geöffnet: die Tracks werden zusammengefasst…`,
-    showing: (name) => `${name} wird geöffnet: die Tracks werden angezeigt…`,
-  },
   percent: (n) => `${n} %`,
 };

@@ -33,12 +33,13 @@ export const en = {
   decimal_point: '.',
   progress: {
     reading: (name) => `Opening ${name}: reading the file…`,
-    running: (name) => `Opening ${name}: the tool lists the settings and exports the log…`,
     exporting: (name) => `Preparing the GPX of ${name}…`,
     analyzing: (name) => `Checking ${name} for unknown values…`,
     checking: (name) => `Checking the changes to ${name}…`,
     writing: (name) => `Writing into ${name}…`,
     backing_up: (name) => `Reading ${name} for the backup…`,
+    summary: (name) => `Opening ${name}: summing up its tracks…`,
+    showing: (name) => `Opening ${name}: showing its tracks…`,
   },
   discard_question: (name) => `Discard the changes to ${name}?`,
   discard_detail: (other) => `The settings you changed have not been saved. Opening ${other} ` +
@@ -200,11 +201,5 @@ export const en = {
   units_metric: 'km, m, km/h',
   units_imperial: 'mi, ft, mph',
   language_label: 'Language',
-  logo_label: 'trekdump',
-  // How far a long opening is: its steps after the reading, and the bar's figure.
-  progress_steps: {
-    summary: (name) => `Opening ${name}: summing up its tracks…`,
-    showing: (name) => `Opening ${name}: showing its tracks…`,
-  },
   percent: (n) => `${n}%`,
 };
