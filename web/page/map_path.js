@@ -56,22 +56,23 @@ function choose_colours(extents) {
 // The steps of the path a view draws, as the budget asks: a view of much of
 // a full device, where tracks cross one another on every pixel, takes a
 // coarser level than its pixels would ask for, though none coarser than
-// most_pixels to a cell. Beside a chosen track, the rest of the tracks
-// (drawn faint) get less.
-const step_budgets = { all: 12000, rest: 5000 };
-const most_pixels = 8;
+// most pixels to a cell. Beside a chosen track, the rest of the tracks
+// (drawn faint, as a background to it) get fewer steps, and coarser cells
+// where the tracks crowd the view.
+const step_budgets = { all: { steps: 12000, most_pixels: 8 }, rest: { steps: 5000, most_pixels: 64 } };
 
 // The level of the path for a view of pixel degrees (of latitude) to a CSS
 // pixel that shows the tracks shown: the coarsest whose cell is no larger
 // than two pixels, so that the steps drawn are a pixel or two long, as
 // narrow as the line is wide; or a coarser one, the first that holds no more
-// steps of them than the budget, or the coarsest of most_pixels.
+// steps of them than the budget, or the coarsest of the budget's most pixels.
 export function level_for(scan, pixel, shown, budget) {
   const fine = scan.levels.findLastIndex((level) => level.cell <= 2 * pixel);
   const steps = (level) => shown.reduce((n, i) => n + level.from[i + 1] - level.from[i], 0);
   let l = Math.max(0, fine);
+  const { steps: most_steps, most_pixels } = step_budgets[budget];
   while (l + 1 < scan.levels.length && scan.levels[l + 1].cell <= most_pixels * pixel &&
-    steps(scan.levels[l]) > step_budgets[budget])
+    steps(scan.levels[l]) > most_steps)
     ++l;
   return scan.levels[l];
 }

@@ -59,7 +59,6 @@ export const tool = {
   receive(data) {
     if (data.ready)
       this.ready = true;
-    if (data.progress === 'timing') return globalThis.P?.push(['receive in worker ' + data.values[0].toFixed(1), performance.now()]);
     if (data.progress)
       return this.on_progress(data.progress, data.values);
     const waiting = this.pending.get(data.id);
