@@ -860,6 +860,27 @@ async function test_engine(engine, url) {
     assert.ok(rows > 100, `the track spans ${rows} rows of pixels`);
   });
 
+  // A chosen track of a log of random wanders, where many others cross
+  // its view: drawn whole (twice: its white edge and its line), with the
+  // others faint at coarser cells (at the drawing's finest cells they took
+  // 20,000 steps), so that it is drawn at once.
+  await check(engine, 'a chosen track among crowding others is drawn whole, the others coarser', async () => {
+    await engine.upload(big);
+    await t(() => window.test.idle());
+    const steps = await t(async () => {
+      const found = [];
+      for (const row of [1, 4, 9]) {
+        const tr = document.querySelectorAll('#tracks tbody tr')[row];
+        tr.click();
+        while (document.querySelector('#profile-box').dataset.track !== tr.cells[0].textContent)
+          await new Promise((done) => setTimeout(done, 20));
+        found.push(Number(document.querySelector('#drawing').dataset.steps));
+      }
+      return found;
+    });
+    assert.ok(steps.every((n) => n > 2 * 1900 && n <= 12000), `steps drawn: ${steps.join(', ')}`);
+  });
+
   // A 200 MB file chosen from the disk: a bar of how far it is, the right
   // counts, a table that holds only the rows in view and still reaches every
   // track with the keys, a profile, and the export refused for its size;
