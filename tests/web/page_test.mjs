@@ -881,6 +881,32 @@ async function test_engine(engine, url) {
     assert.ok(steps.every((n) => n > 2 * 1900 && n <= 12000), `steps drawn: ${steps.join(', ')}`);
   });
 
+  // The keys in a table of 150 tracks, of which it holds only those in view:
+  // each key's row (its aria-rowindex, after the two heading rows) is there
+  // and focused, the one Tab stop, and Enter chooses it.
+  await check(engine, 'the keys reach every row of a long tracks table, one Tab stop', async () => {
+    await engine.upload(big);
+    await t(() => window.test.idle());
+    const moves = [['End', 152], ['PageUp', 142], ['ArrowUp', 141], ['Home', 3], ['ArrowUp', 3],
+      ['PageDown', 13], ['ArrowDown', 14], ['End', 152], ['ArrowDown', 152], ['PageDown', 152]];
+    const seen = await t(async (keys) => {
+      const rows = () => [...document.querySelectorAll('#tracks tbody tr')];
+      rows()[0].focus();
+      const found = [];
+      for (const key of keys) {
+        document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key, bubbles: true }));
+        const stops = rows().filter((r) => r.tabIndex === 0);
+        found.push([key, Number(document.activeElement.getAttribute('aria-rowindex')),
+          stops.length === 1 && stops[0] === document.activeElement, rows().length <= 60]);
+      }
+      document.activeElement.dispatchEvent(new KeyboardEvent('keydown', { key: 'Enter', bubbles: true }));
+      while (document.querySelector('#profile-box').dataset.track !== document.activeElement.cells[0].textContent)
+        await new Promise((done) => setTimeout(done, 20));
+      return found;
+    }, moves.map(([key]) => key));
+    assert.deepEqual(seen, moves.map(([key, index]) => [key, index, true, true]));
+  });
+
   // A 200 MB file chosen from the disk: a bar of how far it is, the right
   // counts, a table that holds only the rows in view and still reaches every
   // track with the keys, a profile, and the export refused for its size;
