@@ -52,17 +52,28 @@ double metres_between(const track_point& a, const track_point& b)
     return haversine(a, b, cos_of_latitude(a), cos_of_latitude(b));
 }
 
+std::int64_t day_clock::seconds(std::uint32_t packed)
+{
+    constexpr std::uint32_t clock_fields = (1u << 17) - 1;  // hour, minute, second
+    if ((packed & ~clock_fields) != date_) {
+        date_ = packed & ~clock_fields;
+        date_seconds_ = clock_seconds(date_);
+    }
+    point_time t = decode_time(packed);
+    return date_seconds_ + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
 // Each step's distance takes the cosine of its last point's latitude from
 // the step before, and its seconds the clock of the track's first point.
 void track_stats_builder::add(const track_point& p)
 {
     double cos_lat = cos_of_latitude(p);
     if (count_++ == 0) {
-        first_seconds_ = clock_seconds(p.timestamp);
+        first_seconds_ = clock_.seconds(p.timestamp);
         s_.min_ele_m = s_.max_ele_m = reference_m_ = p.altitude;
     } else {
         double d = haversine(last_, p, last_cos_, cos_lat);
-        std::int64_t seconds = clock_seconds(p.timestamp) - first_seconds_;
+        std::int64_t seconds = clock_.seconds(p.timestamp) - first_seconds_;
         s_.distance_m += d;
         s_.seconds = seconds;
         add_step(d, seconds - last_seconds_);

@@ -50,6 +50,18 @@ private:
     std::priority_queue<waiting, std::vector<waiting>, std::greater<>> waiting_;
 };
 
+// clock_seconds (track_summary.h) of the times of a log in turn: the day of the date is kept
+// from the time before, whose date a point nearly always shares, and the
+// day is most of the work.
+class day_clock {
+public:
+    std::int64_t seconds(std::uint32_t packed);
+
+private:
+    std::uint32_t date_ = ~0u;  // the last time's date fields, its clock fields zero
+    std::int64_t date_seconds_ = 0;
+};
+
 // Null (std::nullopt) where a figure has no value: an average without a
 // moving step, a maximum where no point has a later one speed_window_s after
 // it (a track of a few seconds).
@@ -95,4 +107,5 @@ private:
     std::int64_t halt_s_ = 0;  // the run of steps that are not moving, so far
     int reference_m_ = 0;      // the altitude of the last rise or fall counted
     window_speeds speeds_;
+    day_clock clock_;
 };

@@ -173,6 +173,23 @@ TEST(TrackStats, StepDistanceAsTheFormulaGives)
     }
 }
 
+// The clock of a log's times in turn, which keeps the day of the time
+// before: as clock_seconds has each, over a day, a month's end, fields
+// beyond their range and a clock that jumps back to a day it had left.
+TEST(TrackStats, DayClockAsClockSeconds)
+{
+    const std::uint32_t times[] = {
+        pack_time(2008, 8, 17, 23, 59, 59), pack_time(2008, 8, 18, 0, 0, 0),
+        pack_time(2008, 8, 18, 0, 0, 5),    pack_time(2008, 8, 31, 31, 63, 63),
+        pack_time(2008, 9, 0, 12, 0, 0),    pack_time(2008, 13, 0, 0, 0, 0),
+        pack_time(2009, 2, 31, 0, 0, 0),    pack_time(2008, 8, 18, 0, 0, 4),
+        pack_time(2008, 8, 18, 0, 0, 4),    pack_time(2063, 15, 31, 31, 63, 63),
+    };
+    day_clock clock;
+    for (std::uint32_t t : times)
+        EXPECT_EQ(clock.seconds(t), clock_seconds(t)) << std::hex << t;
+}
+
 TEST(TrackProfile, ThinnedToOnePairPerColumn)
 {
     datafile_builder data;
