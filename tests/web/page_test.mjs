@@ -230,6 +230,9 @@ async function check(engine, name, body) {
 // A log large enough that its opening is still running when the next file is chosen.
 const big = path.join(scratch, 'big.DAT');
 spawnSync(path.join(native_build, 'make_log'), ['300000', big]);
+// A log of 1,200,000 points, read in three parts.
+const parts_file = path.join(scratch, 'parts.DAT');
+spawnSync(path.join(native_build, 'make_log'), ['1200000', parts_file]);
 // A 200 MB data file: 12,500,000 points in 6,250 tracks, one in a hundred a
 // push log point (bench/make_log.cc).
 const huge = { file: path.join(scratch, 'huge.DAT'), points: 12500000, tracks: 6250, pushes: 125000 };
@@ -906,6 +909,31 @@ async function test_engine(engine, url) {
     }, moves.map(([key]) => key));
     assert.deepEqual(seen, moves.map(([key, index]) => [key, index, true, true]));
   });
+
+  // A file of three parts (8, 8 and some 3 MB), each read into the memory
+  // of one the engine gave back: opened with its count, and compared again
+  // part by part before a track is offered, a byte changed in its second or
+  // its last part found.
+  const three = fs.readFileSync(parts_file);
+  for (const [what, at] of [['unchanged', -1], ['changed in its second part', 12 << 20],
+    ['changed in its last part', three.length - 40]]) {
+    await check(engine, `a file of three parts ${what} before Download this track`, async () => {
+      const file = path.join(fs.mkdtempSync(path.join(scratch, 'parts-')), 'NVPIPE.DAT');
+      fs.writeFileSync(file, three);
+      await engine.upload(file);
+      await t(() => window.test.idle());
+      assert.equal(await t(() => document.querySelector('#summary').rows[0].cells[1].textContent), '1200000');
+      if (at >= 0)
+        fs.writeFileSync(file, Buffer.from(three.map((v, i) => (i === at ? v ^ 1 : v))));
+      await t(() => document.querySelector('#tracks tbody tr').click());
+      await t(() => window.test.click('#download-track'));
+      await t(() => window.test.idle());
+      const offered = (await downloads()).map((d) => [d.name, Buffer.from(d.bytes, 'base64').subarray(0, 5).toString()]);
+      assert.deepEqual(offered, at < 0 ? [['track-1.gpx', '<?xml']] : []);
+      if (at >= 0)
+        assert.equal(await text('#message'), 'NVPIPE.DAT was changed since it was opened: open it again to export what it holds now.');
+    });
+  }
 
   // A 200 MB file chosen from the disk: a bar of how far it is, the right
   // counts, a table that holds only the rows in view and still reaches every

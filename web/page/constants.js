@@ -20,10 +20,9 @@ export const export_path = '/out/export';
 export const block_size = 1024;
 // Where the log begins: the tool writes nothing of the file beyond it.
 export const log_start = 4096;
-// The parts in which the page reads a file it opens and hands it to the engine.
-export const open_part = 8 << 20;
-// The parts in which a file is read again to compare it with the opened copy.
-export const compare_part = 8 << 20;
+// The parts in which the page reads a file, to open it or to compare it
+// again with the opened copy, and hands it to the engine.
+export const file_part = 8 << 20;
 // The largest GPX document the page offers as a download.
 export const gpx_size_limit = 1024 * 1024 * 1024;
 

@@ -206,15 +206,13 @@ export function make_engine(wasm_bytes, progress) {
         return true;
       case 'part': {
         opened.part(message.at, new Uint8Array(message.bytes));
-        // Its memory given back at once, not whenever the collector comes:
-        // else a large file's parts add up to a second copy of it.
-        message.bytes.transfer?.(0);
+        const bytes = handed_back(message);
         const reading = (done, total) => progress('reading', opened.received(), opened.size, done, total);
         reading(...opened.summarized());
         if (message.at === 0 && opened.received() >= Math.min(opened.size, log_start))
           listed = await list();
         await opened.summarize(reading);
-        return true;
+        return { bytes };
       }
       case 'open':
         return open();
@@ -235,8 +233,10 @@ export function make_engine(wasm_bytes, progress) {
         const scan = file.summary();
         return scan.tracks.map((t) => Object.fromEntries(track_fields.map((k) => [k, t[k]])));
       }
-      case 'compare':
-        return same_as_opened(new Uint8Array(message.bytes), message.at, message.block);
+      case 'compare': {
+        const same = same_as_opened(new Uint8Array(message.bytes), message.at, message.block);
+        return { same, bytes: handed_back(message) };
+      }
       // The data file to save or to keep: the opened bytes, with block in
       // place of the opened block when given.
       case 'file':
@@ -253,6 +253,17 @@ export function make_engine(wasm_bytes, progress) {
     }
     throw new Said(`unknown operation ${message.op}`);
   };
+}
+
+// A part of a file, once the engine has taken it in: its bytes, to be given
+// back where the page reads the next part into them (files.js), or else
+// their memory let go of at once, not whenever the collector comes (else a
+// large file's parts add up to a second copy of it).
+function handed_back(message) {
+  if (message.give_back)
+    return new Uint8Array(message.bytes);
+  message.bytes.transfer?.(0);
+  return null;
 }
 
 // What trekdump.tracks gives of each track: the summary's own names, in

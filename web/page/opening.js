@@ -1,8 +1,9 @@
 // Opening a data file: chosen, dropped, or the one written last; with edits
 // not yet saved, the owner's question first.
-import { Said, open_part } from './constants.js';
+import { Said, file_part } from './constants.js';
 import { cp850 } from './cp850.js';
 import { $ } from './dom.js';
+import { file_parts } from './files.js';
 import { build_form, learn_settings } from './settings_form.js';
 import { Stale, begin_opening, check_current, learn_opened, opened, queue_opening } from './state.js';
 import { after_paint, in_words, meter_shown, set_busy, show_message, show_progress,
@@ -114,16 +115,22 @@ export async function open_file(file, handle = null) {
 async function hand_over(file, generation) {
   learn_opened(generation, { size: file.size });
   await tool.call({ op: 'receive', size: file.size });
+  const parts = file_parts(file);
+  const given_back = (answer) => answer && parts.give_back(answer.bytes);
   let taken = null;
-  for (let at = 0; at < file.size; at += open_part) {
-    const bytes = await file.slice(at, at + open_part).arrayBuffer();
-    check_current(generation);
-    await taken;
-    taken = tool.call({ op: 'part', at, bytes }, [bytes]);
-    // (A newer opening may drop this one while its next part is read.)
-    taken.catch(() => {});
+  try {
+    for (let at = 0; at < file.size; at += file_part) {
+      const bytes = await parts.read(at);
+      check_current(generation);
+      given_back(await taken);
+      taken = tool.call({ op: 'part', at, bytes, give_back: parts.reuses }, [bytes]);
+      // (A newer opening may drop this one while its next part is read.)
+      taken.catch(() => {});
+    }
+    given_back(await taken);
+  } finally {
+    parts.close();
   }
-  await taken;
   return tool.call({ op: 'open' });
 }
 
