@@ -148,7 +148,7 @@ function suspect_findings(r) {
 // The views of an opened file laid out once, unseen and with every part
 // of them shown, while the page waits for its first file: WebKit prepares
 // the style rules of what it lays out on first use, which made the first
-// opening and the first choice of a track some 50 ms slower than any after.
+// opening some 50 ms slower than any after it.
 function lay_out_views() {
   const views = $('opened');
   if (opened.generation || !views.hidden)
