@@ -50,9 +50,9 @@ private:
     std::priority_queue<waiting, std::vector<waiting>, std::greater<>> waiting_;
 };
 
-// clock_seconds (track_summary.h) of the times of a log in turn: the day of the date is kept
-// from the time before, whose date a point nearly always shares, and the
-// day is most of the work.
+// clock_seconds (track_summary.h) of the times of a log in turn: the day
+// of the date is kept from the time before, whose date a point nearly
+// always shares, and the day is most of the work.
 class day_clock {
 public:
     std::int64_t seconds(std::uint32_t packed);

@@ -34,8 +34,6 @@ struct path_level {
     std::vector<std::uint32_t> from;   // each track's first pair in xy, then the end
 };
 
-constexpr std::size_t push_time_size = 19;
-
 // The cells of the coarser levels: from about 0.2 m to about 256 degrees,
 // doubling; a level is kept only where it holds at most half the points of
 // the last one kept, so all of them together hold no more than the path.
@@ -58,7 +56,7 @@ struct log_summary {
     std::vector<path_level> coarser;       // ever coarser, as path_level says
     std::vector<float> push_xy;  // every push log point, (longitude, latitude)
     // Every push log point's time, "YYYY-MM-DD hh:mm:ss" UTC, one after the
-    // other without a separator (push_time_size characters each).
+    // other without a separator (19 characters each).
     std::string push_times;
     std::uint64_t gpx_bytes = 0;  // the size of the log's whole GPX document
 };

@@ -18,10 +18,9 @@ const closest = metres_per_degree / 0.25;
 // The most push log points that get a marker of their own, and the square
 // of pixels in which one of another track's stands for all.
 const marker_limit = 150;
+const push_cell = 12;
 // More push log points of other tracks than this in view are drawn small.
 const crowded = 200;
-const push_time_size = 19;
-const push_cell = 12;
 
 // What the drawing shows: the log's projection, extents and colours
 // (measure in map_path.js), the view (centre x, y and CSS pixels per
@@ -256,11 +255,12 @@ function show_markers(list) {
 }
 
 // A marker's words: its number, its track and its time (as the engine
-// wrote it, "YYYY-MM-DD hh:mm:ss" UTC, push_time_size characters each).
+// wrote it, "YYYY-MM-DD hh:mm:ss" UTC, each time as long as the others).
 const time_text = new TextDecoder();
 function label_marker(button, n, track) {
   const times = opened.scan.push_times;
-  const time = time_text.decode(times.subarray(push_time_size * n, push_time_size * (n + 1)));
+  const size = times.length / opened.scan.pushes;
+  const time = time_text.decode(times.subarray(size * n, size * (n + 1)));
   button.setAttribute('aria-label', texts.push_marker(n + 1, track + 1, time && show_value('time', time),
     kind_unit('time')));
   if (button === $('tip').owner)
